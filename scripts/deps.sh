@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what monocount needs to build, test and benchmark on Debian 12 (run as root).
+# Packages that are already present are left alone, so a second run is quick and offline.
+set -euo pipefail
+packages=(g++ cmake make libboost-program-options-dev libboost-dev libgtest-dev libbenchmark-dev)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}"
+fi
