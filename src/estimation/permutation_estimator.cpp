@@ -1,0 +1,111 @@
+#include "estimation/permutation_estimator.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+#include "estimation/binomial_tails.hpp"
+#include "estimation/wide_binomials.hpp"
+
+namespace monocount {
+
+PermutationEstimator::PermutationEstimator(const Problem& problem, RandomSource& source)
+    : problem_(problem),
+      source_(source),
+      index_(problem),
+      shuffler_(problem.variableCount),
+      tails_(binomialTails(problem.variableCount)),
+      order_(static_cast<std::size_t>(std::max(problem.variableCount, 0))),
+      noClauses_(problem.clauseCount == 0),
+      unsatisfiable_(!problem.everyClauseTouchable()) {
+  for (std::size_t k = 0; k < tails_.size(); ++k) {
+    if (std::isinf(tails_[k])) lastInfiniteTail_ = static_cast<std::int32_t>(k);
+  }
+  squares_.resize(tails_.size());
+}
+
+WideReal PermutationEstimator::estimateModelCount(std::int32_t sampleSize, double& relativeError) {
+  const std::size_t sampleCount = sampleSize > 0 ? static_cast<std::size_t>(sampleSize) : 0;
+  if (sampleCount > 0 && (noClauses_ || unsatisfiable_)) {
+    // Every order scores the same exact count: every assignment, or none.
+    relativeError = 0.0;
+    return noClauses_ ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0);
+  }
+  const std::int32_t n = problem_.variableCount;
+  if (n <= 0xFF) return sampleAndScore(sampleCount, relativeError, lengths8_);
+  if (n <= 0xFFFF) return sampleAndScore(sampleCount, relativeError, lengths16_);
+  return sampleAndScore(sampleCount, relativeError, lengths32_);
+}
+
+template <typename Length>
+WideReal PermutationEstimator::sampleAndScore(std::size_t sampleCount, double& relativeError,
+                                              std::vector<Length>& lengths) {
+  lengths.resize(sampleCount);
+  std::iota(order_.begin(), order_.end(), 0);
+  const std::span<std::int32_t> order(order_);
+  const std::int32_t n = problem_.variableCount;
+  // Roughly 2^24 variable steps between two progress reports.
+  const std::size_t chunk = std::max<std::size_t>(1, (std::size_t{1} << 24) / static_cast<std::size_t>(n));
+  std::int32_t shortest = n;
+  for (std::size_t done = 0; done < sampleCount;) {
+    const std::size_t end = std::min(sampleCount, done + chunk);
+    for (std::size_t sample = done; sample < end; ++sample) {
+      shuffler_.shuffle(order, source_);
+      const std::int32_t length = index_.coverPosition(order_.data()) + 1;
+      lengths[sample] = static_cast<Length>(length);
+      shortest = std::min(shortest, length);
+    }
+    done = end;
+    if (onProgress) onProgress(static_cast<std::int64_t>(done));
+  }
+
+  // The classic statistics, in the classic order of operations: the mean of the scores, the
+  // population standard deviation around it, and the standard error relative to the mean.
+  // The scores are looked up again rather than stored, which gives the same sums.
+  const double count = static_cast<double>(sampleCount);
+  if (shortest <= lastInfiniteTail_) return scoreWide(lengths, relativeError, nullptr);
+  double sum = 0.0;
+  for (const Length length : lengths) sum += tails_[length];
+  const double mean = sum / count;
+  if (std::isinf(mean)) return scoreWide(lengths, relativeError, nullptr);
+  for (std::int32_t length = shortest; length <= n; ++length) {
+    const double deviation = tails_[static_cast<std::size_t>(length)] - mean;
+    squares_[static_cast<std::size_t>(length)] = deviation * deviation;
+  }
+  double squares = 0.0;
+  for (const Length length : lengths) squares += squares_[length];
+  if (std::isinf(squares)) return scoreWide(lengths, relativeError, &mean);
+  const double deviation = std::sqrt(squares / count);
+  relativeError = deviation / (std::sqrt(count) * mean);
+  return mean;
+}
+
+// The same statistics where the classic arithmetic overflows: scores from the extended-range
+// table, summed per cover length. When the classic mean itself stayed finite it is kept, so
+// only the relative error differs from the classic result.
+template <typename Length>
+WideReal PermutationEstimator::scoreWide(const std::vector<Length>& lengths, double& relativeError,
+                                         const double* classicMean) {
+  const std::int32_t n = problem_.variableCount;
+  if (wideTails_.empty()) wideTails_ = wideBinomialTails(n);
+  counts_.assign(static_cast<std::size_t>(n) + 1, 0);
+  for (const Length length : lengths) ++counts_[length];
+
+  const WideReal count(static_cast<double>(lengths.size()));
+  WideReal sum;
+  for (std::size_t length = 1; length < counts_.size(); ++length) {
+    if (counts_[length] != 0) sum += wideTails_[length] * WideReal(static_cast<double>(counts_[length]));
+  }
+  const WideReal mean = classicMean != nullptr ? WideReal(*classicMean) : sum / count;
+  WideReal squares;
+  for (std::size_t length = 1; length < counts_.size(); ++length) {
+    if (counts_[length] == 0) continue;
+    const WideReal deviation = wideTails_[length] - mean;
+    squares += deviation * deviation * WideReal(static_cast<double>(counts_[length]));
+  }
+  relativeError = (sqrt(squares / count) / (sqrt(count) * mean)).toDouble();
+  return mean;
+}
+
+}  // namespace monocount

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "estimation/random_source.hpp"
+#include "estimation/wide_real.hpp"
+#include "problem/cover_index.hpp"
+#include "problem/problem.hpp"
+
+namespace monocount {
+
+// The classic permutation estimator. Each sample shuffles the variable order in place (the
+// order is never reset between samples), finds its cover length L and scores it with
+// T[L] = C(n, L) + ... + C(n, n); a replication returns the mean score and the relative
+// standard error of that mean.
+//
+// For a given seed the estimates and errors are those of the plain algorithm to the last
+// bit wherever its double arithmetic stays finite. Where it would overflow (from 1021
+// variables on), the same statistics are carried in extended range instead of becoming
+// +inf or NaN. A formula without clauses gives exactly 2^n, one with an empty clause exactly 0,
+// both with relative error 0.
+class PermutationEstimator {
+ public:
+  // Builds the tail tables and the sampling index once per run. Keeps references to both
+  // arguments, which must outlive the estimator.
+  PermutationEstimator(const Problem& problem, RandomSource& source);
+
+  // One replication of `sampleSize` samples: returns the estimate and stores its relative
+  // error in `relativeError`. For sampleSize <= 0 both are NaN and nothing is drawn.
+  WideReal estimateModelCount(std::int32_t sampleSize, double& relativeError);
+
+  // Called now and then during a replication with the number of samples it has drawn so far.
+  std::function<void(std::int64_t)> onProgress;
+
+ private:
+  template <typename Length>
+  WideReal sampleAndScore(std::size_t sampleCount, double& relativeError, std::vector<Length>& lengths);
+  template <typename Length>
+  WideReal scoreWide(const std::vector<Length>& lengths, double& relativeError, const double* classicMean);
+
+  const Problem& problem_;
+  RandomSource& source_;
+  CoverIndex index_;
+  OrderShuffler shuffler_;
+  std::vector<double> tails_;          // the classic table, bit for bit; +inf where it overflows
+  std::int32_t lastInfiniteTail_ = -1; // tails_[k] is +inf exactly for k <= this
+  std::vector<WideReal> wideTails_;    // built on first need
+  std::vector<double> squares_;        // (T[L] - mean)^2 per cover length, for one replication
+  std::vector<std::uint64_t> counts_;  // samples per cover length, for the extended-range path
+  std::vector<std::int32_t> order_;
+  bool noClauses_;
+  bool unsatisfiable_;
+  // Cover lengths of one replication in the narrowest type that holds n.
+  std::vector<std::uint8_t> lengths8_;
+  std::vector<std::uint16_t> lengths16_;
+  std::vector<std::uint32_t> lengths32_;
+};
+
+}  // namespace monocount
