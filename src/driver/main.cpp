@@ -1,1 +1,9 @@
-int main() { return 0; }
+#include <unistd.h>
+
+#include <iostream>
+
+#include "driver/experiment.hpp"
+
+int main(int argc, char* argv[]) {
+  return monocount::runExperiment(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+}

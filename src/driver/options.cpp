@@ -1,0 +1,47 @@
+#include "driver/options.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+namespace monocount {
+
+namespace po = boost::program_options;
+
+void validate(boost::any& result, const std::vector<std::string>& values, SeedOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  const bool digitsOnly = !text.empty() && text.size() <= 10 &&
+                          std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+  if (!digitsOnly || std::stoull(text) > std::numeric_limits<std::uint32_t>::max()) {
+    throw po::invalid_option_value(text);
+  }
+  result = SeedOption{static_cast<std::uint32_t>(std::stoull(text))};
+}
+
+void validate(boost::any& result, const std::vector<std::string>& values, MethodOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  if (text == "crude") {
+    result = MethodOption{Method::crude};
+  } else if (text == "split") {
+    result = MethodOption{Method::split};
+  } else {
+    throw po::invalid_option_value(text);
+  }
+}
+
+void declareOptions(po::options_description& description, CommandLine& commandLine) {
+  description.add_options()
+      ("help", "Specify the problem in valid cnf format and the sample size. Example --problem problemname.cnf --N 10000 --R 10")
+      ("problem", po::value<std::string>(&commandLine.problemPath), "problem (path) to run")
+      ("N", po::value<int>(&commandLine.sampleSize), "Sample size")
+      ("R", po::value<int>(&commandLine.replications), "Number of independent experiments")
+      ("seed", po::value<SeedOption>(&commandLine.seed),
+       "Seed of the random generator, an unsigned 32-bit integer (default: the current time)")
+      ("method", po::value<MethodOption>(&commandLine.method),
+       "Estimator: crude (the classic one, the default) or split (generalized splitting, for small "
+       "satisfying fractions)");
+}
+
+}  // namespace monocount

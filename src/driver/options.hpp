@@ -1,0 +1,40 @@
+#pragma once
+
+#include <boost/any.hpp>
+#include <boost/program_options.hpp>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace monocount {
+
+// The value of --seed: a decimal unsigned 32-bit integer, nothing else ("-1" and
+// "4294967296" are refused rather than wrapped).
+struct SeedOption {
+  std::uint32_t value = 0;
+};
+
+// The value of --method: which estimator runs the replications.
+enum class Method { crude, split };
+struct MethodOption {
+  Method value = Method::crude;
+};
+
+// Hooks through which Boost.program_options parses the two types; a bad value raises
+// boost::program_options::invalid_option_value like any other bad value.
+void validate(boost::any& result, const std::vector<std::string>& values, SeedOption*, int);
+void validate(boost::any& result, const std::vector<std::string>& values, MethodOption*, int);
+
+// What the command line sets.
+struct CommandLine {
+  std::string problemPath;
+  int sampleSize = 0;
+  int replications = 0;
+  SeedOption seed;
+  MethodOption method;
+};
+
+// Declares the options, in the order --help lists them, bound to `commandLine`.
+void declareOptions(boost::program_options::options_description& description, CommandLine& commandLine);
+
+}  // namespace monocount
