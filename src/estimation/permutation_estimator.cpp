@@ -93,6 +93,16 @@ WideReal PermutationEstimator::scoreWide(const std::vector<Length>& lengths, dou
   for (const Length length : lengths) ++counts_[length];
 
   const WideReal count(static_cast<double>(lengths.size()));
+  std::size_t distinct = 0;
+  std::size_t only = 0;
+  for (std::size_t length = 1; length < counts_.size(); ++length) {
+    if (counts_[length] != 0) ++distinct, only = length;
+  }
+  if (distinct == 1 && classicMean == nullptr) {
+    // Identical scores: their mean is the score itself and they deviate by nothing.
+    relativeError = 0.0;
+    return wideTails_[only];
+  }
   WideReal sum;
   for (std::size_t length = 1; length < counts_.size(); ++length) {
     if (counts_[length] != 0) sum += wideTails_[length] * WideReal(static_cast<double>(counts_[length]));
