@@ -1,0 +1,178 @@
+// The command line, tested on the built executable: standard output, standard error and the
+// exit status as the shell sees them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct Outcome {
+  std::string out;
+  std::string err;
+  int status;
+};
+
+std::string slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string fixture(const std::string& name) { return std::string(MONOCOUNT_FIXTURES) + "/cli/" + name; }
+
+// Runs monocount with `arguments` (already quoted for the shell), standard error not a terminal.
+Outcome monocount(const std::string& arguments) {
+  const auto directory = std::filesystem::temp_directory_path();
+  const std::string stem = "monocount_cli_" + std::to_string(::getpid());
+  const auto out = directory / (stem + ".out");
+  const auto err = directory / (stem + ".err");
+  const std::string command =
+      std::string(MONOCOUNT_BINARY) + " " + arguments + " >" + out.string() + " 2>" + err.string() + " </dev/null";
+  const int raw = std::system(command.c_str());
+  Outcome run{slurp(out), slurp(err), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return run;
+}
+
+const char* const kHeader = "\n#replication | estimator | RE | CPU\n-----------------------------------------\n";
+
+TEST(CommandLine, PresenceOfTheThreeInputs) {
+  struct Case {
+    const char* arguments;
+    const char* out;
+  };
+  const std::string problem = "--problem " + fixture("path3.cnf");
+  const Case cases[] = {
+      {"", "No problem specified\n"},
+      {"--N 10 --R 2", "No problem specified\n"},
+      {"--problem x.cnf --R 5", "No sample size specified\n"},
+      {"--problem x.cnf --N 10", "No replication number specified\n"},
+      {"--R 1 --N 1", "No problem specified\n"},  // only the first missing one is reported
+  };
+  for (const Case& c : cases) {
+    const Outcome run = monocount(c.arguments);
+    EXPECT_EQ(run.out, c.out) << c.arguments;
+    EXPECT_EQ(run.err, "") << c.arguments;
+    EXPECT_EQ(run.status, 1) << c.arguments;
+  }
+}
+
+TEST(CommandLine, HelpWinsOverEverythingButParseErrors) {
+  for (const char* arguments : {"--help", "--help --N 5", "--problem nowhere.cnf --help --N 1 --R 1"}) {
+    const Outcome run = monocount(arguments);
+    EXPECT_EQ(run.status, 0) << arguments;
+    EXPECT_EQ(run.err, "");
+    ASSERT_EQ(run.out.rfind("Basic Command Line Parameter App\nOptions:\n", 0), 0u) << run.out;
+    // Every option, in declaration order, the two additions last.
+    std::size_t at = 0;
+    for (const char* option : {"--help", "--problem", "--N", "--R", "--seed", "--method"}) {
+      const std::size_t found = run.out.find(std::string("  ") + option + " ", at);
+      ASSERT_NE(found, std::string::npos) << option;
+      at = found;
+    }
+    EXPECT_NE(run.out.find("Example --problem problemname.cnf --N 10000 --R 10"), std::string::npos);
+    EXPECT_EQ(run.out.find("#replication"), std::string::npos);
+  }
+}
+
+TEST(CommandLine, RefusedCommandLinesExit255WithTheOptionsOnStandardError) {
+  struct Case {
+    const char* arguments;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"--N abc --R 1 --problem x", "the argument ('abc') for option '--N' is invalid"},
+      {"--M 3", "unrecognised option '--M'"},
+      {"--N 3 --N 4 --R 1 --problem x", "option '--N' cannot be specified more than once"},
+      {"--problem", "the required argument for option '--problem' is missing"},
+      {"--help --N abc", "the argument ('abc') for option '--N' is invalid"},
+      {"--N 99999999999 --R 1 --problem x", "the argument ('99999999999') for option '--N' is invalid"},
+      {"--seed -1 --N 1 --R 1 --problem x", "for option '--seed' is invalid"},
+      {"--seed 4294967296 --N 1 --R 1 --problem x", "the argument ('4294967296') for option '--seed' is invalid"},
+      {"--seed 12x --N 1 --R 1 --problem x", "the argument ('12x') for option '--seed' is invalid"},
+      {"--method exact --N 1 --R 1 --problem x", "the argument ('exact') for option '--method' is invalid"},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = monocount(c.arguments);
+    EXPECT_EQ(run.status, 255) << c.arguments;
+    EXPECT_EQ(run.out, "") << c.arguments;
+    EXPECT_EQ(run.err.rfind("ERROR: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\n\nOptions:\n"), std::string::npos) << run.err;
+  }
+}
+
+TEST(CommandLine, ReportLayout) {
+  const Outcome run = monocount("--problem=" + fixture("both.cnf") + " --N=1000 --R=2 --seed=5");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  // One clause holding both variables: every order scores 3, exactly.
+  const std::regex layout(std::string(kHeader) +
+                          "1 3 0 [0-9.e-]+\n"
+                          "2 3 0 [0-9.e-]+\n"
+                          "-----------------------------------------\n"
+                          "Average: 3 0 [0-9.e-]+\n");
+  EXPECT_TRUE(std::regex_match(run.out, layout)) << run.out;
+}
+
+TEST(CommandLine, EmptyReplicationsAndSamplesGiveNaN) {
+  const Outcome none = monocount("--problem " + fixture("path3.cnf") + " --N 10 --R 0");
+  EXPECT_EQ(none.status, 0);
+  EXPECT_TRUE(std::regex_match(none.out, std::regex(std::string(kHeader) +
+                                                    "-----------------------------------------\n"
+                                                    "Average: -?nan -?nan -?nan\n")))
+      << none.out;
+  const Outcome empty = monocount("--problem " + fixture("path3.cnf") + " --N 0 --R 2 --seed 1");
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_TRUE(std::regex_match(empty.out, std::regex(std::string(kHeader) +
+                                                     "1 -?nan -?nan [0-9.e-]+\n2 -?nan -?nan [0-9.e-]+\n"
+                                                     "-----------------------------------------\n"
+                                                     "Average: -?nan -?nan [0-9.e-]+\n")))
+      << empty.out;
+}
+
+TEST(CommandLine, SameSeedSameNumbers) {
+  const std::string arguments = "--problem " + fixture("path3.cnf") + " --N 2000 --R 3 --seed 4294967295";
+  const Outcome first = monocount(arguments);
+  const Outcome second = monocount(arguments);
+  ASSERT_EQ(first.status, 0);
+  // Everything but the CPU column.
+  const std::regex cpu(" [0-9.e-]+\n");
+  EXPECT_EQ(std::regex_replace(first.out, cpu, "\n"), std::regex_replace(second.out, cpu, "\n"));
+  EXPECT_NE(first.out.find("\n1 5"), std::string::npos) << first.out;  // about 5 covers
+  const Outcome other = monocount("--problem " + fixture("path3.cnf") + " --N 2000 --R 3 --seed 1");
+  EXPECT_NE(std::regex_replace(first.out, cpu, "\n"), std::regex_replace(other.out, cpu, "\n"));
+}
+
+TEST(CommandLine, RefusedProblemFilesExit2WithoutAReport) {
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {fixture("negative.cnf"),
+       fixture("negative.cnf") + ":3: negative literal -3: only monotone formulas (positive literals) are accepted"},
+      {fixture("missing_clause.cnf"), fixture("missing_clause.cnf") + ":"},
+      {fixture("no_such_file.cnf"), fixture("no_such_file.cnf") + ": "},
+      {fixture(""), fixture("") + ": "},  // a directory
+  };
+  for (const Case& c : cases) {
+    const Outcome run = monocount("--problem " + c.path + " --N 10 --R 2");
+    EXPECT_EQ(run.status, 2) << c.path;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.rfind("Unhandled Exception reached the top of main: " + c.reason, 0), 0u) << run.out;
+    EXPECT_EQ(run.out.substr(run.out.size() - std::string(", application will now exit\n").size()),
+              ", application will now exit\n");
+    EXPECT_EQ(run.out.find("#replication"), std::string::npos);
+  }
+}
+
+}  // namespace
