@@ -18,7 +18,8 @@ class RandomSource {
   // Seeds with an explicit value, as srand(seed) would.
   explicit RandomSource(std::uint32_t seed);
 
-  // The next value of the sequence, in 0 .. 2^31 - 1, as rand() would return it.
+  // The next value of the sequence, in 0 .. 2^31 - 1, as rand() would return it. The state
+  // words add modulo 2^32; the lowest bit of the sum, the least random one, is dropped.
   std::uint32_t next() {
     std::uint32_t value = state_[front_] += state_[rear_];
     if (++front_ == kDegree) front_ = 0;
@@ -27,9 +28,11 @@ class RandomSource {
   }
 
  private:
-  static constexpr int kDegree = 31;
+  static constexpr int kDegree = 31;     // words of state: x[k] = x[k - 31] + x[k - 3]
+  static constexpr int kSeparation = 3;  // the front index starts this far ahead of the rear
+
   std::array<std::uint32_t, kDegree> state_{};
-  int front_ = 0;
+  int front_ = kSeparation;
   int rear_ = 0;
 };
 
@@ -39,7 +42,10 @@ inline constexpr std::uint32_t kChunkBits = 31;
 inline constexpr std::uint32_t kChunkMask = 0x7FFFFFFFu;
 
 // A value uniform on 0 .. bound - 1 (bound >= 2), built from whole chunks of the source and
-// rejection of the incomplete last block.
+// rejection of the incomplete last block: chunks are shifted in until the mask covers
+// bound - 1, and a value is kept when it lies in a complete block of `bound` values counted
+// from 0 (ret / bound < mask / bound, or mask + 1 a multiple of bound); otherwise fresh
+// chunks are drawn. Every bound up to 2^31 takes one chunk per attempt.
 std::uint32_t uniformBelow(std::uint32_t bound, RandomSource& source);
 
 // Fisher-Yates, running forward from the second element: for p = 1 .. n - 1, exchange
@@ -51,10 +57,19 @@ void shuffleOrder(std::span<std::int32_t> order, RandomSource& source);
 // comparison and two multiplications. Draws and results are identical to shuffleOrder's.
 class OrderShuffler {
  public:
-  // Prepares every bound from 2 to `length`.
+  // Prepares every bound from 2 to `length` (16 bytes per bound). A length below 2 prepares
+  // nothing and serves only orders that need no draw.
   explicit OrderShuffler(std::int32_t length);
 
+  // Shuffles `order` in place exactly as shuffleOrder would. Requires order.size() <= the
+  // length given to the constructor; nothing is checked in release builds.
   void shuffle(std::span<std::int32_t> order, RandomSource& source) const;
+
+  // For a bound in 2 .. 2^31 - 1, the draws below this limit are those uniformBelow keeps:
+  // all of them (2^31) when 2^31 is a multiple of the bound, else (mask / bound) * bound.
+  static constexpr std::uint32_t acceptanceLimit(std::uint32_t bound) {
+    return kChunkMask % bound == bound - 1 ? kChunkMask + 1 : (kChunkMask / bound) * bound;
+  }
 
  private:
   struct Bound {
