@@ -42,7 +42,8 @@ Outcome monocount(const std::string& arguments) {
   return run;
 }
 
-const char* const kHeader = "\n#replication | estimator | RE | CPU\n-----------------------------------------\n";
+// The report header, as a regular expression.
+const char* const kHeaderPattern = "\n#replication \\| estimator \\| RE \\| CPU\n-----------------------------------------\n";
 
 TEST(CommandLine, PresenceOfTheThreeInputs) {
   struct Case {
@@ -78,7 +79,7 @@ TEST(CommandLine, HelpWinsOverEverythingButParseErrors) {
       ASSERT_NE(found, std::string::npos) << option;
       at = found;
     }
-    EXPECT_NE(run.out.find("Example --problem problemname.cnf --N 10000 --R 10"), std::string::npos);
+    EXPECT_NE(run.out.find("Example --problem problemname.cnf --N 10000 --R"), std::string::npos);
     EXPECT_EQ(run.out.find("#replication"), std::string::npos);
   }
 }
@@ -115,7 +116,7 @@ TEST(CommandLine, ReportLayout) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   // One clause holding both variables: every order scores 3, exactly.
-  const std::regex layout(std::string(kHeader) +
+  const std::regex layout(std::string(kHeaderPattern) +
                           "1 3 0 [0-9.e-]+\n"
                           "2 3 0 [0-9.e-]+\n"
                           "-----------------------------------------\n"
@@ -126,13 +127,13 @@ TEST(CommandLine, ReportLayout) {
 TEST(CommandLine, EmptyReplicationsAndSamplesGiveNaN) {
   const Outcome none = monocount("--problem " + fixture("path3.cnf") + " --N 10 --R 0");
   EXPECT_EQ(none.status, 0);
-  EXPECT_TRUE(std::regex_match(none.out, std::regex(std::string(kHeader) +
+  EXPECT_TRUE(std::regex_match(none.out, std::regex(std::string(kHeaderPattern) +
                                                     "-----------------------------------------\n"
                                                     "Average: -?nan -?nan -?nan\n")))
       << none.out;
   const Outcome empty = monocount("--problem " + fixture("path3.cnf") + " --N 0 --R 2 --seed 1");
   EXPECT_EQ(empty.status, 0);
-  EXPECT_TRUE(std::regex_match(empty.out, std::regex(std::string(kHeader) +
+  EXPECT_TRUE(std::regex_match(empty.out, std::regex(std::string(kHeaderPattern) +
                                                      "1 -?nan -?nan [0-9.e-]+\n2 -?nan -?nan [0-9.e-]+\n"
                                                      "-----------------------------------------\n"
                                                      "Average: -?nan -?nan [0-9.e-]+\n")))
