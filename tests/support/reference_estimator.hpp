@@ -1,0 +1,70 @@
+#pragma once
+
+// The plain, untuned reference estimator: every step of the classic algorithm written out as
+// literally as it reads, with no attention to speed. It is the oracle of the differential test
+// (the product must print the same digits for the same seed) and the baseline of the speed
+// benchmarks. It draws from the C runtime's own srand/rand, so it shares the process-wide
+// generator state: one user at a time.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "problem/problem.hpp"
+
+namespace monocount::reference {
+
+// A copy of a formula's clause lists with the classic cover query on them.
+class PlainFormula {
+ public:
+  // Copies variableCount, clauseCount and occurrences; nothing is checked.
+  explicit PlainFormula(const Problem& problem);
+
+  // The classic query: takes its own copy of the order, clears `covered` and refills it with
+  // clauseCount zeros, then walks the order and every list in full, comparing the touched
+  // count with clauseCount (for equality) after each list element. Returns the first 0-based
+  // position whose prefix touches every clause, 0 when none does.
+  std::int32_t coverPosition(std::vector<std::int32_t> order);
+
+  std::int32_t variableCount;
+  std::int32_t clauseCount;
+  std::vector<std::vector<std::int32_t>> occurrences;
+  std::vector<std::int32_t> covered;
+};
+
+// A value uniform on 0 .. bound - 1 (bound >= 2) from whole chunks of rand() results, the
+// chunk width worked out from RAND_MAX, with the division-based acceptance test.
+std::uint32_t uniformBelow(std::uint32_t bound);
+
+// Forward Fisher-Yates through uniformBelow: for p = 1 .. n - 1 exchange positions p and
+// uniformBelow(p + 1). Fewer than two elements call rand() not at all.
+void shuffleOrder(std::vector<std::int32_t>& order);
+
+// The quadratic table: every coefficient from c = 1.0 by c = ((n - i + 1) * c) / i, every tail
+// summed on its own from 0.0. n + 1 entries; empty for negative n.
+std::vector<double> binomialTails(std::int32_t n);
+
+// Sum in index order from 0.0, divided by the count; 0.0 / 0.0 for an empty sequence.
+double mean(const std::vector<double>& values);
+
+// One replication: builds the table and the identity order, then per sample shuffles the
+// order in place (never resetting it) and appends T[cover position + 1]; returns the mean
+// score and stores sigma / (sqrt(m) * mean) in `relativeError`.
+double estimateModelCount(std::int32_t sampleSize, PlainFormula& formula, double& relativeError);
+
+// One report row, the numbers as a default-formatted stream writes them.
+struct ReportRow {
+  double estimate;
+  double relativeError;
+  std::string text;  // "<replication> <estimate> <relative error>", without the CPU column
+};
+
+// Seeds the runtime generator once with srand(seed), then runs `replications` replications
+// of `sampleSize` samples one after another on one copy of the formula.
+std::vector<ReportRow> reportRows(const Problem& problem, std::uint32_t seed, std::int32_t sampleSize,
+                                  std::int32_t replications);
+
+// The row text for given numbers, formatted as reportRows formats them.
+std::string rowText(std::int32_t replication, double estimate, double relativeError);
+
+}  // namespace monocount::reference
