@@ -16,7 +16,7 @@ std::vector<double> binomialRow(std::int32_t n);
 // classic evaluation order: the coefficients of binomialRow, each tail summed on its own
 // from 0.0 and C(n, k) upward (not as a running suffix sum, which rounds differently from
 // n = 54 on). Exact for n <= 53. From n = 1021 on, every tail that reaches an infinite
-// coefficient is +inf (WideTailTable carries them). Empty for negative n.
+// coefficient is +inf (wideBinomialTails carries them). Empty for negative n.
 // Linear in n apart from the finite tails: at most 1021 of them, over at most 1021 terms.
 std::vector<double> binomialTails(std::int32_t n);
 
