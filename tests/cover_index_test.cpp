@@ -1,0 +1,102 @@
+#include "problem/cover_index.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+namespace monocount {
+
+struct CoverIndexTestAccess {
+  static void setEpoch(CoverIndex& index, std::uint32_t epoch) { index.epoch_ = epoch; }
+};
+
+namespace {
+
+using Lists = std::vector<std::vector<std::int32_t>>;
+
+Problem made(std::int32_t clauses, Lists lists) {
+  Problem problem;
+  problem.variableCount = static_cast<std::int32_t>(lists.size());
+  problem.clauseCount = clauses;
+  problem.occurrences = std::move(lists);
+  return problem;
+}
+
+// The cover position by its definition: the first prefix whose variables name every
+// clause, 0 when none does.
+std::int32_t bruteForce(const Problem& problem, const std::vector<std::int32_t>& order) {
+  std::vector<bool> named(static_cast<std::size_t>(problem.clauseCount), false);
+  for (std::size_t j = 0; j < order.size(); ++j) {
+    for (const std::int32_t c : problem.occurrences[static_cast<std::size_t>(order[j])])
+      named[static_cast<std::size_t>(c)] = true;
+    if (problem.clauseCount > 0 && std::find(named.begin(), named.end(), false) == named.end())
+      return static_cast<std::int32_t>(j);
+  }
+  return 0;
+}
+
+TEST(CoverIndex, AgreesWithTheReferenceOnRandomFormulasAndOrders) {
+  std::mt19937 random(20240611);
+  const auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+  for (int formula = 0; formula < 3000; ++formula) {
+    // Up to 12 variables and 10 clauses of 0 to 4 literals, repeats allowed, so that empty
+    // clauses, unused variables and repeated indices all occur.
+    const int variables = 1 + below(12);
+    const int clauses = below(11);
+    Lists lists(static_cast<std::size_t>(variables));
+    for (int c = 0; c < clauses; ++c)
+      for (int literals = below(5); literals > 0; --literals)
+        lists[static_cast<std::size_t>(below(variables))].push_back(c);
+    for (auto& list : lists) std::sort(list.begin(), list.end());  // file order
+    Problem problem = made(clauses, lists);
+    CoverIndex index(problem);
+
+    std::vector<std::int32_t> order(static_cast<std::size_t>(variables));
+    std::iota(order.begin(), order.end(), 0);
+    for (int draw = 0; draw < 20; ++draw) {
+      std::shuffle(order.begin(), order.end(), random);
+      const std::int32_t expected = problem.coverPosition(order);
+      ASSERT_EQ(bruteForce(problem, order), expected) << "formula " << formula;
+      ASSERT_EQ(index.coverPosition(order.data()), expected) << "formula " << formula;
+    }
+  }
+}
+
+TEST(CoverIndex, ReadsNothingAfterTheCoverAndRepeats) {
+  CoverIndex index(made(2, {{0}, {0, 1}, {1}, {}}));
+  const std::int32_t early[] = {0, 2, -1, 99};  // reading past position 1 would throw
+  EXPECT_EQ(index.coverPosition(early), 1);
+  const std::int32_t late[] = {3, 0, 2, 1};
+  EXPECT_EQ(index.coverPosition(late), 2);
+  EXPECT_EQ(index.coverPosition(early), 1);
+  const std::int32_t invalid[] = {3, 4, 0, 1};
+  EXPECT_THROW(index.coverPosition(invalid), std::out_of_range);
+}
+
+TEST(CoverIndex, ClearsItsStampsWhenTheEpochWraps) {
+  const std::int32_t order[] = {0, 1, 2};
+  // Wrapping to epoch 0 would take the fresh stamps (0) for touched clauses.
+  CoverIndex fresh(made(3, {{0}, {1}, {2}}));
+  CoverIndexTestAccess::setEpoch(fresh, std::numeric_limits<std::uint32_t>::max());
+  EXPECT_EQ(fresh.coverPosition(order), 2);
+  // Wrapping to epoch 1 without clearing would take the first query's stamps for touched.
+  CoverIndex used(made(3, {{0}, {1}, {2}}));
+  EXPECT_EQ(used.coverPosition(order), 2);
+  CoverIndexTestAccess::setEpoch(used, std::numeric_limits<std::uint32_t>::max());
+  for (int query = 0; query < 3; ++query) EXPECT_EQ(used.coverPosition(order), 2);
+}
+
+TEST(CoverIndex, RefusesAProblemThatNoLoadProduces) {
+  EXPECT_THROW(CoverIndex(made(1, {{0}, {1}})), std::invalid_argument);  // index >= count
+  Problem shortLists = made(1, {{0}});
+  shortLists.variableCount = 2;
+  EXPECT_THROW(CoverIndex{shortLists}, std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace monocount
