@@ -123,6 +123,7 @@ TEST(ProblemLoad, RefusesWithFileLineAndReason) {
       {"short-problem-line.cnf",
        ":1: problem line has 3 fields, expected \"p cnf VARIABLES CLAUSES\""},
       {"zero-variables.cnf", ":1: the variable count must be at least 1, found 0"},
+      {"too-many-variables.cnf", ":1: the variable count 2000000000 exceeds the supported maximum 100000000"},
       {"negative-clause-count.cnf", ":1: the clause count must be at least 0, found -1"},
       {"variable-count-without-digits.cnf", ":1: expected the variable count, found \"n\""},
       {"clause-count-overflow.cnf", ":1: number \"2147483648\" does not fit in a 32-bit integer"},

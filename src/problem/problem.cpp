@@ -11,6 +11,10 @@
 namespace monocount {
 namespace {
 
+// Every variable costs its occurrence list here and a slot in every variable order; a count far
+// beyond any real formula would exhaust memory before the first clause is read.
+constexpr std::int32_t kMaxVariables = 100'000'000;
+
 bool isSeparator(char ch, char delimiter) {
   return ch == delimiter || ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' ||
          ch == '\f';
@@ -154,6 +158,9 @@ void Problem::load(std::string path) {
       clauses = number(fields[3], "the clause count");
       if (variables < 1)
         throw refuse("the variable count must be at least 1, found " + std::to_string(variables));
+      if (variables > kMaxVariables)
+        throw refuse("the variable count " + std::to_string(variables) + " exceeds the supported maximum " +
+                     std::to_string(kMaxVariables));
       if (clauses < 0)
         throw refuse("the clause count must be at least 0, found " + std::to_string(clauses));
       lists.resize(static_cast<std::size_t>(variables));
