@@ -67,6 +67,35 @@ TEST(CoverIndex, AgreesWithTheReferenceOnRandomFormulasAndOrders) {
   }
 }
 
+// Each scan of a permutation, and the automatic choice among them, against the plain query:
+// formulas with repeated literals, empty clauses, unused variables and no clauses at all.
+TEST(CoverIndex, EveryScanOfAPermutationAgreesWithThePlainQuery) {
+  using Scan = CoverIndex::Scan;
+  std::mt19937 random(77);
+  const auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+  for (int formula = 0; formula < 2000; ++formula) {
+    const int variables = 1 + below(formula < 1000 ? 12 : 300);
+    const int clauses = below(formula < 1000 ? 11 : 400);
+    Lists lists(static_cast<std::size_t>(variables));
+    for (int c = 0; c < clauses; ++c)
+      for (int literals = below(5); literals > 0; --literals)
+        lists[static_cast<std::size_t>(below(variables))].push_back(c);
+    for (auto& list : lists) std::sort(list.begin(), list.end());
+    Problem problem = made(clauses, lists);
+    CoverIndex index(problem);
+    std::vector<std::int32_t> order(static_cast<std::size_t>(variables));
+    std::iota(order.begin(), order.end(), 0);
+    for (int draw = 0; draw < 20; ++draw) {
+      std::shuffle(order.begin(), order.end(), random);
+      const std::int32_t expected = problem.coverPosition(order);
+      for (const Scan scan : {Scan::forward, Scan::backward, Scan::clauses, Scan::clauses})
+        ASSERT_EQ(index.coverPositionOfPermutation(order.data(), scan), expected)
+            << "formula " << formula << " scan " << static_cast<int>(scan);
+      ASSERT_EQ(index.coverPositionOfPermutation(order.data()), expected) << "formula " << formula;
+    }
+  }
+}
+
 TEST(CoverIndex, ReadsNothingAfterTheCoverAndRepeats) {
   CoverIndex index(made(2, {{0}, {0, 1}, {1}, {}}));
   const std::int32_t early[] = {0, 2, -1, 99};  // reading past position 1 would throw

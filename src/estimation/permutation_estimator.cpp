@@ -52,7 +52,7 @@ WideReal PermutationEstimator::sampleAndScore(std::size_t sampleCount, double& r
     const std::size_t end = std::min(sampleCount, done + chunk);
     for (std::size_t sample = done; sample < end; ++sample) {
       shuffler_.shuffle(order, source_);
-      const std::int32_t length = index_.coverPosition(order_.data()) + 1;
+      const std::int32_t length = index_.coverPositionOfPermutation(order_.data()) + 1;
       lengths[sample] = static_cast<Length>(length);
       shortest = std::min(shortest, length);
     }

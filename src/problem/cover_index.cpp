@@ -27,6 +27,121 @@ CoverIndex::CoverIndex(const Problem& problem)
     begin_.push_back(static_cast<std::uint32_t>(clauses_.size()));
   }
   stamp_.assign(static_cast<std::size_t>(clauseCount_), 0);
+
+  // Clause-major copy of the lists, for the backward and the clause scans.
+  width_.assign(static_cast<std::size_t>(clauseCount_), 0);
+  for (const std::int32_t c : clauses_) ++width_[static_cast<std::size_t>(c)];
+  count_.assign(static_cast<std::size_t>(clauseCount_), 0);
+  clauseBegin_.assign(static_cast<std::size_t>(clauseCount_) + 1, 0);
+  for (std::size_t c = 0; c < width_.size(); ++c) clauseBegin_[c + 1] = clauseBegin_[c] + width_[c];
+  variables_.resize(clauses_.size());
+  std::vector<std::uint32_t> fill(clauseBegin_.begin(), clauseBegin_.end() - 1);
+  for (std::int32_t v = 0; v < variableCount_; ++v)
+    for (std::uint32_t i = begin_[static_cast<std::size_t>(v)]; i < begin_[static_cast<std::size_t>(v) + 1]; ++i)
+      variables_[fill[static_cast<std::size_t>(clauses_[i])]++] = v;
+  position_.assign(static_cast<std::size_t>(variableCount_), 0);
+  trivial_ = clauseCount_ == 0 || std::find(width_.begin(), width_.end(), 0u) != width_.end();
+}
+
+std::uint32_t CoverIndex::nextEpoch() {
+  if (++epoch_ == 0) {  // after 2^32 queries old stamps would match again
+    std::fill(stamp_.begin(), stamp_.end(), 0);
+    epoch_ = 1;
+  }
+  return epoch_;
+}
+
+std::int32_t CoverIndex::coverPositionOfPermutation(const std::int32_t* order, Scan scan) {
+  if (trivial_) return 0;
+  switch (scan) {
+    case Scan::forward: return forwardScan(order);
+    case Scan::backward: return backwardScan(order);
+    case Scan::clauses: return clauseScan(order);
+  }
+  return 0;
+}
+
+std::int32_t CoverIndex::coverPositionOfPermutation(const std::int32_t* order) {
+  if ((queries_ & 255) == 16) chooseScan();
+  const std::int32_t q = coverPositionOfPermutation(order, scan_);
+  positionSum_ += static_cast<std::uint64_t>(q);
+  ++queries_;
+  return q;
+}
+
+// Rough costs in nanoseconds on one core: a variable visited by a scan about 8 (mostly the
+// mispredicted end of its list), an occurrence about 1.5; the clause scan about 1 per variable
+// and per occurrence, without mispredictions. The backward scan visits every variable twice
+// (its counts are cleared on the way back).
+void CoverIndex::chooseScan() {
+  const double n = variableCount_;
+  const double occurrences = static_cast<double>(clauses_.size());
+  const double perVariable = 8.0 + 1.5 * occurrences / n;
+  const double position = static_cast<double>(positionSum_) / static_cast<double>(queries_);
+  const double forward = (position + 1.0) * perVariable;
+  const double backward = 2.0 * (n - position) * perVariable;
+  const double clauses = n + occurrences;
+  scan_ = forward <= backward && forward <= clauses ? Scan::forward
+          : backward <= clauses                   ? Scan::backward
+                                                  : Scan::clauses;
+}
+
+// The touched count falls without a branch per occurrence; it is tested once per variable,
+// which returns the same position as a test after every occurrence.
+std::int32_t CoverIndex::forwardScan(const std::int32_t* order) {
+  const std::uint32_t epoch = nextEpoch();
+  std::uint32_t* stamp = stamp_.data();
+  const std::int32_t* clauses = clauses_.data();
+  const std::uint32_t* begin = begin_.data();
+  std::int32_t untouched = clauseCount_;
+  for (std::int32_t j = 0; j < variableCount_; ++j) {
+    const auto v = static_cast<std::uint32_t>(order[j]);
+    for (std::uint32_t i = begin[v], end = begin[v + 1]; i < end; ++i) {
+      std::uint32_t& s = stamp[clauses[i]];
+      untouched -= s != epoch;
+      s = epoch;
+    }
+    if (untouched == 0) return j;
+  }
+  return 0;
+}
+
+std::int32_t CoverIndex::backwardScan(const std::int32_t* order) {
+  std::uint32_t* count = count_.data();
+  const std::uint32_t* width = width_.data();
+  const std::int32_t* clauses = clauses_.data();
+  const std::uint32_t* begin = begin_.data();
+  std::int32_t j = variableCount_ - 1;
+  for (; j > 0; --j) {
+    const auto v = static_cast<std::uint32_t>(order[j]);
+    bool full = false;
+    for (std::uint32_t i = begin[v], end = begin[v + 1]; i < end; ++i) {
+      const auto c = static_cast<std::uint32_t>(clauses[i]);
+      full |= ++count[c] == width[c];
+    }
+    if (full) break;
+  }
+  // Position 0 needs no visit: the whole order holds every clause. Clear what was counted.
+  for (std::int32_t k = variableCount_ - 1; k >= j && k > 0; --k) {
+    const auto v = static_cast<std::uint32_t>(order[k]);
+    for (std::uint32_t i = begin[v], end = begin[v + 1]; i < end; ++i) count[clauses[i]] = 0;
+  }
+  return j < 0 ? 0 : j;
+}
+
+std::int32_t CoverIndex::clauseScan(const std::int32_t* order) {
+  std::int32_t* position = position_.data();
+  for (std::int32_t j = 0; j < variableCount_; ++j) position[order[j]] = j;
+  const std::int32_t* variables = variables_.data();
+  const std::uint32_t* clauseBegin = clauseBegin_.data();
+  std::int32_t q = 0;
+  for (std::int32_t c = 0; c < clauseCount_; ++c) {
+    std::int32_t first = variableCount_;
+    for (std::uint32_t i = clauseBegin[c], end = clauseBegin[c + 1]; i < end; ++i)
+      first = std::min(first, position[variables[i]]);
+    q = std::max(q, first);
+  }
+  return q;
 }
 
 std::int32_t CoverIndex::coverPosition(const std::int32_t* order) {
