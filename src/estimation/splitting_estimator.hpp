@@ -2,30 +2,100 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
+#include "estimation/cover_chain.hpp"
+#include "estimation/splitting_plan.hpp"
 #include "estimation/wide_real.hpp"
 #include "problem/problem.hpp"
 
 namespace monocount {
 
-// Generalized splitting on the cover length of a uniformly random order: unbiased scores
-// whose variance stays small where the satisfying fraction is tiny. Draws from its own
-// seeded generator, never from the classic estimator's source.
+// Generalized splitting on the cover length L of a uniformly random order: unbiased scores
+// whose variance stays small where the satisfying fraction is tiny.
+//
+// The count is sum_k C(n, k) P(L <= k), and L <= k depends only on the set of the first k
+// variables. Levels n = l_0 > l_1 > ... > l_T and factors s_0 .. s_(T-1) split the k axis into
+// bands (l_(t+1), l_t] (the last one is [1, l_T]). One score per root:
+//   - Stage 0 draws about s_0 uniform orders (floor(s_0) or floor(s_0) + 1, so s_0 on average);
+//     stage t >= 1 runs about s_t chain steps from its member, each step leaving the uniform
+//     distribution on {L <= l_t} invariant (CoverChain: exchange proposals, then a random
+//     reordering of the prefix). Every such state contributes, with weight
+//     1 / (s_0 ... s_t), the C(n, k) of its own band with k >= its L.
+//   - A state with L <= l_(t+1) also becomes a member at stage t + 1, which starts its own
+//     chain from a copy of it. A member at the last stage contributes, with weight
+//     1 / (s_0 ... s_(T-1)), every C(n, k) with L <= k <= l_T.
+// By invariance, the states of stage t are in expectation s_0 ... s_t times the uniform
+// distribution on {L <= l_t}, so every band is estimated without bias whatever the levels.
+// With no level below n a root is one uniform order scoring T[L], the classic score.
+//
+// The levels and factors come from a pilot run (planLevels) on the first call, from the
+// estimator's own generator, and stay fixed for every later replication, which therefore are
+// independent given them; the pilot's cost falls on the first replication. The generator is
+// std::mt19937_64 seeded with `seed`, so a seed fixes every row.
+//
+// A formula without clauses gives exactly 2^n, one with an empty clause exactly 0, both with
+// relative error 0 and no pilot.
 class SplittingEstimator {
  public:
   // Keeps a reference to `problem`, which must outlive the estimator.
-  SplittingEstimator(const Problem& problem, std::uint32_t seed);
+  SplittingEstimator(const Problem& problem, std::uint32_t seed, SplittingSettings settings = {});
 
   // One replication of `sampleSize` independent root samples: returns the mean score and
-  // stores the relative standard error of that mean. NaN for both when sampleSize <= 0.
+  // stores the relative standard error of that mean (population standard deviation over
+  // sqrt(N) * mean, as the classic estimator computes it). NaN for both when sampleSize <= 0.
   WideReal estimateModelCount(std::int32_t sampleSize, double& relativeError);
 
   // Called now and then during a replication with the number of roots finished so far.
   std::function<void(std::int64_t)> onProgress;
 
+  // Fixes the levels instead of running the pilot; the plan must have levels[0] = n, strictly
+  // decreasing levels >= 1 and one factor >= 1 per level but the last. Throws
+  // std::invalid_argument otherwise.
+  void usePlan(SplittingPlan plan);
+  // The plan in force (running the pilot first if there is none yet and the formula needs one).
+  const SplittingPlan& plan();
+  // One root's score under the current plan, and the order of the root's last stage-0 draw.
+  WideReal scoreRoot();
+  const std::vector<std::int32_t>& rootOrder() const;
+  // Chain steps (stage-0 draws included) taken since construction.
+  std::int64_t chainSteps() const { return chainSteps_; }
+  // Members that entered each stage since the plan was set (the roots for stage 0): with
+  // factors that match the chances of going down, about the number of roots at every stage.
+  const std::vector<std::int64_t>& memberCounts() const { return memberCounts_; }
+
  private:
+  struct Stage {
+    std::int32_t level = 0;
+    std::int64_t proposals = 0;      // exchange proposals per chain step
+    std::int32_t wholeSteps = 0;     // floor(s_t)
+    double extraStep = 0.0;          // s_t - floor(s_t): chance of one more step
+    WideReal weight;                 // weight of a state contributing at this stage
+    std::size_t bandOffset = 0;      // band sums of this stage in bands_
+    std::int32_t bandLow = 1;        // lowest k of the band
+    WideReal sum;                    // contributions of the current root, before weighting
+    std::int32_t stepsLeft = 0;      // chain steps the current member still runs
+  };
+
+  void prepare(SplittingPlan plan);
+  void ensurePlan();
+  std::int32_t drawSteps(const Stage& stage);
+  const WideReal& band(const Stage& stage, std::int32_t length) const;
+
   const Problem& problem_;
-  std::uint32_t seed_;
+  SplittingSettings settings_;
+  SplitEngine engine_;
+  bool degenerate_;  // no clauses or an empty clause: the count is known exactly
+  std::unique_ptr<OccurrenceTable> table_;
+  std::vector<WideReal> binomials_;
+  std::optional<SplittingPlan> plan_;
+  std::vector<Stage> stages_;
+  std::vector<CoverChain> chains_;  // one per stage but the last: the state of its member
+  std::vector<WideReal> bands_;     // per stage, sum_{k = max(L, low) .. level} C(n, k) for L = low .. level
+  std::int64_t chainSteps_ = 0;
+  std::vector<std::int64_t> memberCounts_;
 };
 
 }  // namespace monocount

@@ -1,0 +1,212 @@
+#include "estimation/splitting_estimator.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "estimation/wide_binomials.hpp"
+#include "problem/cover_index.hpp"
+#include "support/formula_builder.hpp"
+
+namespace monocount {
+namespace {
+
+using testing::Clauses;
+using testing::makeProblem;
+
+// Sets of variables touching every clause, by trying all 2^n of them (n <= 20).
+double enumeratedCount(std::int32_t n, const Clauses& clauses) {
+  std::vector<std::uint32_t> masks;
+  for (const auto& clause : clauses) {
+    std::uint32_t mask = 0;
+    for (const std::int32_t v : clause) mask |= 1u << (v - 1);
+    masks.push_back(mask);
+  }
+  double count = 0;
+  for (std::uint32_t set = 0; set < (1u << n); ++set) {
+    bool touchesAll = true;
+    for (const std::uint32_t mask : masks) touchesAll = touchesAll && (set & mask) != 0;
+    count += touchesAll ? 1 : 0;
+  }
+  return count;
+}
+
+Clauses matching(std::int32_t pairs) {
+  Clauses clauses;
+  for (std::int32_t p = 0; p < pairs; ++p) clauses.push_back({2 * p + 1, 2 * p + 2});
+  return clauses;
+}
+
+struct Row {
+  WideReal estimate;
+  double relativeError;
+};
+
+Row replicate(SplittingEstimator& estimator, std::int32_t sampleSize) {
+  Row row{};
+  row.estimate = estimator.estimateModelCount(sampleSize, row.relativeError);
+  return row;
+}
+
+struct Formula {
+  std::string name;
+  std::int32_t variables;
+  Clauses clauses;
+};
+
+// Small formulas with tiny satisfying fractions for their size, or covers far below n.
+std::vector<Formula> smallFormulas() {
+  return {
+      {"random 3-CNF, 14 variables, 40 clauses", 14, testing::randomClauses(14, 40, 3, 21)},
+      {"random clauses of 1..4 variables", 16, testing::randomClauses(16, 30, 4, 8)},
+      {"matching of 8 pairs (minimum cover 8)", 16, matching(8)},
+      {"4 x 4 grid (minimum cover 8)", 16, testing::gridClauses(4, 4)},
+      {"3 x 6 grid", 18, testing::gridClauses(3, 6)},
+  };
+}
+
+TEST(SplittingEstimator, EstimatesSmallCountsWithoutBias) {
+  // Each estimate within four reported standard errors of the count by enumeration, and the
+  // standard errors small enough for that to mean something.
+  for (const Formula& f : smallFormulas()) {
+    const Problem problem = makeProblem(f.variables, f.clauses);
+    const double truth = enumeratedCount(f.variables, f.clauses);
+    SplittingEstimator estimator(problem, 17);
+    const Row row = replicate(estimator, 4000);
+    const double estimate = row.estimate.toDouble();
+    EXPECT_LT(row.relativeError, 0.05) << f.name;
+    EXPECT_NEAR(estimate, truth, 4 * row.relativeError * estimate) << f.name << ": truth " << truth;
+  }
+}
+
+TEST(SplittingEstimator, AnyFixedLevelsAndFactorsStayUnbiased) {
+  // Every cover length from n down to the minimum cover as a level, with factors that match
+  // no probability in particular: the family sizes change, the expectation must not.
+  for (const Formula& f : smallFormulas()) {
+    const Problem problem = makeProblem(f.variables, f.clauses);
+    const double truth = enumeratedCount(f.variables, f.clauses);
+    SplittingEstimator estimator(problem, 5);
+    SplittingPlan plan;
+    const std::int32_t lowest = estimator.plan().levels.back();
+    const double factors[] = {1.0, 1.7, 2.5};
+    for (std::int32_t level = f.variables; level >= lowest; --level) {
+      plan.levels.push_back(level);
+      if (level > lowest) plan.factors.push_back(factors[plan.factors.size() % 3]);
+    }
+    estimator.usePlan(plan);
+    const Row row = replicate(estimator, 3000);
+    const double estimate = row.estimate.toDouble();
+    EXPECT_NEAR(estimate, truth, 4 * row.relativeError * estimate) << f.name << ": truth " << truth;
+  }
+}
+
+TEST(SplittingEstimator, MatchingPlanReachesTheMinimumCover) {
+  const Problem problem = makeProblem(16, matching(8));
+  SplittingEstimator estimator(problem, 3);
+  ASSERT_EQ(estimator.plan().levels.back(), 8);
+  const Row row = replicate(estimator, 2000);
+  const auto& members = estimator.memberCounts();
+  EXPECT_GT(members.back(), 0);  // roots do reach the minimum covers
+  EXPECT_NEAR(row.estimate.toDouble(), 6561.0, 4 * row.relativeError * 6561.0);
+}
+
+TEST(SplittingEstimator, WithoutLevelsBelowNEachRootScoresItsClassicScore) {
+  const Clauses clauses = testing::randomClauses(20, 30, 3, 4);
+  const Problem problem = makeProblem(20, clauses);
+  CoverIndex index(problem);
+  const std::vector<WideReal> tails = wideBinomialTails(20);
+  SplittingEstimator estimator(problem, 2);
+  estimator.usePlan({{20}, {}});
+  for (int root = 0; root < 500; ++root) {
+    const WideReal score = estimator.scoreRoot();
+    const std::int32_t length = index.coverPosition(estimator.rootOrder().data()) + 1;
+    ASSERT_EQ(score, tails[static_cast<std::size_t>(length)]) << "root " << root;
+  }
+}
+
+TEST(SplittingEstimator, SameSeedSameRows) {
+  const Problem problem = makeProblem(36, testing::gridClauses(6, 6));
+  SplittingEstimator first(problem, 42);
+  SplittingEstimator second(problem, 42);
+  SplittingEstimator other(problem, 43);
+  for (int replication = 0; replication < 2; ++replication) {
+    const Row a = replicate(first, 300);
+    const Row b = replicate(second, 300);
+    EXPECT_EQ(a.estimate, b.estimate);
+    EXPECT_EQ(a.relativeError, b.relativeError);
+    EXPECT_FALSE(replicate(other, 300).estimate == a.estimate);
+  }
+}
+
+TEST(SplittingEstimator, KnownCountsComeOutExactly) {
+  struct Case {
+    std::string name;
+    std::int32_t variables;
+    Clauses clauses;
+    WideReal count;
+  };
+  Clauses units;
+  for (std::int32_t v = 1; v <= 40; ++v) units.push_back({v});
+  const Case cases[] = {
+      {"no clauses: every assignment", 3, {}, 8.0},
+      {"no clauses, 2000 variables: exactly 2^2000", 2000, {}, WideReal::powerOfTwo(2000)},
+      {"an empty clause: no assignment", 3, {{1, 2}, {}}, 0.0},
+      {"a unit clause per variable: one assignment", 40, units, 1.0},
+      {"one clause of all variables: all but the empty set", 5, {{1, 2, 3, 4, 5}}, 31.0},
+      {"one variable", 1, {{1}}, 1.0},
+  };
+  for (const Case& c : cases) {
+    const Problem problem = makeProblem(c.variables, c.clauses);
+    SplittingEstimator estimator(problem, 1);
+    for (const std::int32_t sampleSize : {1, 500}) {
+      const Row row = replicate(estimator, sampleSize);
+      EXPECT_EQ(row.estimate, c.count) << c.name;
+      EXPECT_EQ(row.relativeError, 0.0) << c.name;
+    }
+  }
+}
+
+TEST(SplittingEstimator, NoRootsGiveNaN) {
+  for (const Clauses& clauses : {Clauses{{1}}, Clauses{}, Clauses{{}}}) {
+    const Problem problem = makeProblem(2, clauses);
+    SplittingEstimator estimator(problem, 1);
+    for (const std::int32_t sampleSize : {0, -5}) {
+      const Row row = replicate(estimator, sampleSize);
+      EXPECT_TRUE(row.estimate.isNaN());
+      EXPECT_TRUE(std::isnan(row.relativeError));
+    }
+  }
+}
+
+TEST(SplittingEstimator, ReportsProgressUpToTheLastRoot) {
+  const Problem problem = makeProblem(16, testing::gridClauses(4, 4));
+  SplittingEstimator estimator(problem, 1);
+  std::vector<std::int64_t> reports;
+  estimator.onProgress = [&](std::int64_t roots) { reports.push_back(roots); };
+  replicate(estimator, 3000);
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back(), 3000);
+  for (std::size_t i = 1; i < reports.size(); ++i) EXPECT_GT(reports[i], reports[i - 1]);
+}
+
+TEST(SplittingEstimator, RefusesMalformedPlans) {
+  const Problem problem = makeProblem(6, matching(3));
+  const SplittingPlan plans[] = {
+      {{}, {}},               // no level
+      {{5, 3}, {2.0}},        // not starting at n
+      {{6, 3}, {}},           // a factor missing
+      {{6, 3, 3}, {2.0, 2.0}},  // not decreasing
+      {{6, 0}, {2.0}},        // below 1
+      {{6, 3}, {0.5}},        // a factor below 1
+  };
+  for (const SplittingPlan& plan : plans) {
+    SplittingEstimator estimator(problem, 1);
+    EXPECT_THROW(estimator.usePlan(plan), std::invalid_argument);
+  }
+}
+
+}  // namespace
+}  // namespace monocount

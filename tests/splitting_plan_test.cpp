@@ -1,0 +1,100 @@
+#include "estimation/splitting_plan.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "estimation/wide_binomials.hpp"
+#include "support/formula_builder.hpp"
+
+namespace monocount {
+namespace {
+
+using testing::Clauses;
+using testing::makeProblem;
+
+// (x1 x2)(x3 x4)...: every cover holds at least one variable of each pair.
+Clauses matching(std::int32_t pairs) {
+  Clauses clauses;
+  for (std::int32_t p = 0; p < pairs; ++p) clauses.push_back({2 * p + 1, 2 * p + 2});
+  return clauses;
+}
+
+SplittingPlan planFor(std::int32_t n, const Clauses& clauses, SplittingSettings settings = {}, std::uint32_t seed = 1) {
+  const Problem problem = makeProblem(n, clauses);
+  const OccurrenceTable table(problem);
+  SplitEngine engine(seed);
+  return planLevels(table, wideBinomialRow(n), settings, engine);
+}
+
+TEST(ProposalBatch, ScalesWithThePrefixAndIsNeverEmptyBelowTheWholeOrder) {
+  struct Case {
+    std::int32_t prefix, variables;
+    double perVariable;
+    std::int64_t expected;
+  };
+  const Case cases[] = {
+      {100, 100, 0.5, 0},  // the whole order: no suffix to exchange with
+      {10, 100, 0.02, 1},  // 0.2 rounds to 0, raised to 1
+      {200, 256, 0.02, 4},
+      {99, 100, 0.5, 50},  // 49.5 rounds up
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(proposalBatch(c.prefix, c.variables, c.perVariable), c.expected) << c.prefix << " of " << c.variables;
+  }
+}
+
+TEST(PlanLevels, LevelsDecreaseFromTheVariableCountAndNeverPassTheMinimumCover) {
+  struct Case {
+    std::string name;
+    std::int32_t variables;
+    Clauses clauses;
+    std::int32_t minimumCover;
+  };
+  const Case cases[] = {
+      {"matching of 8 pairs", 16, matching(8), 8},
+      {"4 x 4 grid", 16, testing::gridClauses(4, 4), 8},
+      {"6 x 6 grid", 36, testing::gridClauses(6, 6), 18},
+      {"unit clauses on x1..x3 of 12", 12, {{1}, {2}, {3}}, 3},
+  };
+  for (const Case& c : cases) {
+    const SplittingPlan plan = planFor(c.variables, c.clauses);
+    ASSERT_EQ(plan.levels.front(), c.variables) << c.name;
+    ASSERT_EQ(plan.factors.size() + 1, plan.levels.size()) << c.name;
+    for (std::size_t t = 1; t < plan.levels.size(); ++t) EXPECT_LT(plan.levels[t], plan.levels[t - 1]) << c.name;
+    for (const double factor : plan.factors) EXPECT_GE(factor, 1.0) << c.name;
+    EXPECT_GE(plan.levels.back(), c.minimumCover) << c.name;
+  }
+}
+
+TEST(PlanLevels, GoesDownToTheMinimumCoverUnlessWhatLiesBelowIsNegligible) {
+  // The 256 minimum covers of the matching carry 256 / 3^8 = 4 % of its count.
+  EXPECT_EQ(planFor(16, matching(8)).levels.back(), 8);
+  SplittingSettings coarse;
+  coarse.negligibleShare = 0.5;
+  EXPECT_GT(planFor(16, matching(8), coarse).levels.back(), 8);
+}
+
+TEST(PlanLevels, FormulasWhoseOrdersAllShareOneCoverLength) {
+  // Every variable needed: no order has a shorter cover, so there is no level below n.
+  Clauses units;
+  for (std::int32_t v = 1; v <= 6; ++v) units.push_back({v});
+  const SplittingPlan allNeeded = planFor(6, units);
+  EXPECT_EQ(allNeeded.levels, std::vector<std::int32_t>{6});
+  EXPECT_TRUE(allNeeded.factors.empty());
+  // One clause of every variable: L = 1 always, reached with certainty (factor 1).
+  const SplittingPlan oneNeeded = planFor(6, {{1, 2, 3, 4, 5, 6}});
+  EXPECT_EQ(oneNeeded.levels, (std::vector<std::int32_t>{6, 1}));
+  EXPECT_EQ(oneNeeded.factors, std::vector<double>{1.0});
+}
+
+TEST(PlanLevels, SameSeedSamePlan) {
+  const Clauses clauses = testing::gridClauses(5, 5);
+  const SplittingPlan a = planFor(25, clauses, {}, 9);
+  const SplittingPlan b = planFor(25, clauses, {}, 9);
+  EXPECT_EQ(a.levels, b.levels);
+  EXPECT_EQ(a.factors, b.factors);
+}
+
+}  // namespace
+}  // namespace monocount
