@@ -1,0 +1,30 @@
+// Prints the exact number of satisfying assignments of a formula of the accuracy benchmark,
+// in decimal, computed without sampling (see exact_counts.hpp):
+//   exact_count grid ROWS COLUMNS | hypercube DIMENSION | random3 VARIABLES CLAUSES SEED
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "exact_counts.hpp"
+
+int main(int argc, char** argv) {
+  using namespace monocount::bench;
+  try {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    const Formula formula = formulaFromWords(words);
+    Count count;
+    if (words[0] == "grid") {
+      count = gridCoverCount(std::stoi(words[1]), std::stoi(words[2]));
+    } else if (words[0] == "hypercube") {
+      count = hypercubeCoverCount(std::stoi(words[1]));
+    } else {
+      count = MonotoneCounter().count(formula);
+    }
+    std::cout << count << '\n';
+  } catch (const std::exception& error) {
+    std::cerr << "exact_count: " << error.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
