@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <boost/multiprecision/cpp_int.hpp>
@@ -135,9 +134,9 @@ TEST(BinomialTails, FastTableMatchesThePlainEvaluationBitForBit) {
   }
 }
 
-// A quadratic table would take minutes here.
-TEST(BinomialTails, LargeTablesAreLinear) {
-  const auto start = std::chrono::steady_clock::now();
+// Large tables: infinite up to the middle, exact at the top end (a quadratic table would take
+// minutes here; its speed is measured by the benchmarks).
+TEST(BinomialTails, LargeTables) {
   for (std::int32_t n : {100000, 1000000}) {
     const std::vector<double> tails = binomialTails(n);
     ASSERT_EQ(tails.size(), static_cast<std::size_t>(n) + 1);
@@ -147,7 +146,6 @@ TEST(BinomialTails, LargeTablesAreLinear) {
     EXPECT_EQ(tails[static_cast<std::size_t>(n) - 1], n + 1.0);
     EXPECT_TRUE(std::is_sorted(tails.rbegin(), tails.rend()));
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 }  // namespace
