@@ -9,27 +9,6 @@
 
 namespace monocount {
 
-namespace {
-__extension__ typedef unsigned __int128 Product;  // 64 x 64 -> 128-bit products
-}  // namespace
-
-std::uint64_t drawBelow(std::uint64_t bound, SplitEngine& engine) {
-  // The high word of x * bound is uniform on 0 .. bound - 1 once the low words that fall into
-  // the incomplete block (fewer than 2^64 mod bound of them) are rejected.
-  Product product = static_cast<Product>(engine()) * bound;
-  auto low = static_cast<std::uint64_t>(product);
-  if (low < bound) {
-    const std::uint64_t threshold = (0 - bound) % bound;
-    while (low < threshold) {
-      product = static_cast<Product>(engine()) * bound;
-      low = static_cast<std::uint64_t>(product);
-    }
-  }
-  return static_cast<std::uint64_t>(product >> 64);
-}
-
-double drawUnit(SplitEngine& engine) { return static_cast<double>(engine() >> 11) * 0x1.0p-53; }
-
 OccurrenceTable::OccurrenceTable(const Problem& problem)
     : variableCount(problem.variableCount), clauseCount(problem.clauseCount) {
   if (variableCount < 0 || clauseCount < 0 || problem.occurrences.size() != static_cast<std::size_t>(variableCount))
@@ -104,8 +83,8 @@ std::int64_t CoverChain::exchange(std::int64_t proposals, SplitEngine& engine) {
   if (suffix == 0 || prefix == 0) return 0;
   std::int64_t accepted = 0;
   for (std::int64_t proposal = 0; proposal < proposals; ++proposal) {
-    const std::size_t i = drawBelow(prefix, engine);
-    const std::size_t j = prefix + drawBelow(suffix, engine);
+    const std::size_t i = engine.below(static_cast<std::uint32_t>(prefix));
+    const std::size_t j = prefix + engine.below(static_cast<std::uint32_t>(suffix));
     const std::int32_t leaving = order_[i];
     const std::int32_t entering = order_[j];
     // With the entering variable counted, the leaving one may go when no clause of it is
@@ -128,7 +107,7 @@ std::int32_t CoverChain::coverLength(SplitEngine& engine) {
   // exactly when the variable at position j - 1 is removable from the prefix of length j.
   std::int32_t front = prefixLength_;
   while (front > 0) {
-    const std::size_t pick = drawBelow(static_cast<std::uint64_t>(front), engine);
+    const std::size_t pick = engine.below(static_cast<std::uint32_t>(front));
     const std::size_t last = static_cast<std::size_t>(front) - 1;
     std::swap(order_[pick], order_[last]);
     if (!removable(order_[last])) break;

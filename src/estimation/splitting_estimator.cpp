@@ -67,17 +67,20 @@ void SplittingEstimator::prepare(SplittingPlan plan) {
     const double factor = t < last ? plan.factors[t] : 1.0;
     stage.wholeSteps = static_cast<std::int32_t>(std::floor(factor));
     stage.extraStep = factor - std::floor(factor);
-    stage.weight = t < last ? reach / WideReal(factor) : reach;
-    reach = stage.weight;
+    const WideReal weight = t < last ? reach / WideReal(factor) : reach;
+    reach = weight;
     stage.bandLow = t < last ? plan.levels[t + 1] + 1 : 1;
     stage.bandOffset = bands_.size();
     bands_.resize(bands_.size() + static_cast<std::size_t>(stage.level - stage.bandLow + 1));
     WideReal sum;
     for (std::int32_t k = stage.level; k >= stage.bandLow; --k) {
       sum += binomials_[static_cast<std::size_t>(k)];
-      bands_[stage.bandOffset + static_cast<std::size_t>(k - stage.bandLow)] = sum;
+      bands_[stage.bandOffset + static_cast<std::size_t>(k - stage.bandLow)] = sum * weight;
     }
   }
+  hits_.assign(bands_.size(), 0);
+  touched_.clear();
+  touched_.reserve(bands_.size());
   chains_.assign(std::max<std::size_t>(last, 1), CoverChain(*table_));
   memberCounts_.assign(last + 1, 0);
   plan_ = std::move(plan);
@@ -85,12 +88,7 @@ void SplittingEstimator::prepare(SplittingPlan plan) {
 
 std::int32_t SplittingEstimator::drawSteps(const Stage& stage) {
   if (stage.extraStep == 0.0) return stage.wholeSteps;
-  return stage.wholeSteps + (drawUnit(engine_) < stage.extraStep ? 1 : 0);
-}
-
-const WideReal& SplittingEstimator::band(const Stage& stage, std::int32_t length) const {
-  const std::int32_t k = std::max(length, stage.bandLow);
-  return bands_[stage.bandOffset + static_cast<std::size_t>(k - stage.bandLow)];
+  return stage.wholeSteps + (engine_.unit() < stage.extraStep ? 1 : 0);
 }
 
 const std::vector<std::int32_t>& SplittingEstimator::rootOrder() const {
@@ -101,7 +99,6 @@ const std::vector<std::int32_t>& SplittingEstimator::rootOrder() const {
 WideReal SplittingEstimator::scoreRoot() {
   ensurePlan();
   if (!plan_) throw std::logic_error("SplittingEstimator::scoreRoot: the count needs no sampling");
-  for (Stage& stage : stages_) stage.sum = WideReal();
   const std::size_t last = stages_.size() - 1;
   // Depth first over the root's family: the current member's chain runs one step at a time,
   // and a state that reaches the next level is followed down at once, from a copy, before the
@@ -121,11 +118,11 @@ WideReal SplittingEstimator::scoreRoot() {
     chain.exchange(stage.proposals, engine_);
     const std::int32_t length = chain.coverLength(engine_);
     ++chainSteps_;
-    stage.sum += band(stage, length);
+    contribute(stage, length);
     if (t < last && length <= stages_[t + 1].level) {
       ++memberCounts_[t + 1];
       if (t + 1 == last) {
-        stages_[last].sum += band(stages_[last], length);
+        contribute(stages_[last], length);
       } else {
         chains_[t + 1].adopt(chain, stages_[t + 1].level);
         ++t;
@@ -134,9 +131,11 @@ WideReal SplittingEstimator::scoreRoot() {
     }
   }
   WideReal score;
-  for (const Stage& stage : stages_) {
-    if (!stage.sum.isZero()) score += stage.sum * stage.weight;
+  for (const std::size_t slot : touched_) {
+    score += bands_[slot] * WideReal(static_cast<double>(hits_[slot]));
+    hits_[slot] = 0;
   }
+  touched_.clear();
   return score;
 }
 

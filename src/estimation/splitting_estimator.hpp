@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,6 +36,10 @@ namespace monocount {
 // estimator's own generator, and stay fixed for every later replication, which therefore are
 // independent given them; the pilot's cost falls on the first replication. The generator is
 // std::mt19937_64 seeded with `seed`, so a seed fixes every row.
+//
+// Costs per root about sum_t s_t chain steps (each: a few exchange proposals, then
+// prefixLength - L + 1 draws) when the factors match the chances; memory: one order and one set
+// of clause counts per level. Nothing is allocated per root.
 //
 // A formula without clauses gives exactly 2^n, one with an empty clause exactly 0, both with
 // relative error 0 and no pilot.
@@ -72,17 +77,19 @@ class SplittingEstimator {
     std::int64_t proposals = 0;      // exchange proposals per chain step
     std::int32_t wholeSteps = 0;     // floor(s_t)
     double extraStep = 0.0;          // s_t - floor(s_t): chance of one more step
-    WideReal weight;                 // weight of a state contributing at this stage
-    std::size_t bandOffset = 0;      // band sums of this stage in bands_
+    std::size_t bandOffset = 0;      // this stage's weighted band sums in bands_
     std::int32_t bandLow = 1;        // lowest k of the band
-    WideReal sum;                    // contributions of the current root, before weighting
     std::int32_t stepsLeft = 0;      // chain steps the current member still runs
   };
 
   void prepare(SplittingPlan plan);
   void ensurePlan();
   std::int32_t drawSteps(const Stage& stage);
-  const WideReal& band(const Stage& stage, std::int32_t length) const;
+  // Counts one contribution of a state with cover length `length` at `stage`.
+  void contribute(const Stage& stage, std::int32_t length) {
+    const std::size_t slot = stage.bandOffset + static_cast<std::size_t>(std::max(length, stage.bandLow) - stage.bandLow);
+    if (hits_[slot]++ == 0) touched_.push_back(slot);
+  }
 
   const Problem& problem_;
   SplittingSettings settings_;
@@ -93,7 +100,11 @@ class SplittingEstimator {
   std::optional<SplittingPlan> plan_;
   std::vector<Stage> stages_;
   std::vector<CoverChain> chains_;  // one per stage but the last: the state of its member
-  std::vector<WideReal> bands_;     // per stage, sum_{k = max(L, low) .. level} C(n, k) for L = low .. level
+  // Per stage, for L = low .. level: weight * sum_{k = max(L, low) .. level} C(n, k), where the
+  // weight is 1 / (s_0 ... s_t) (1 / (s_0 ... s_(T-1)) at the last stage T).
+  std::vector<WideReal> bands_;
+  std::vector<std::int64_t> hits_;       // contributions of the current root per entry of bands_
+  std::vector<std::size_t> touched_;     // entries with hits, in the order first hit
   std::int64_t chainSteps_ = 0;
   std::vector<std::int64_t> memberCounts_;
 };

@@ -17,7 +17,7 @@ struct SplittingSettings {
   double targetProbability = 0.2;          // aimed-at chance of reaching the next level
   double negligibleShare = 1e-4;           // no level whose part of the count stays below this share
   double proposalsPerPrefixVariable = 0.02;  // exchange proposals per chain step, per prefix variable
-  double pilotProposalsPerPrefixVariable = 0.5;  // the same in the pilot, which needs its samples to mix
+  double pilotProposalsPerPrefixVariable = 0.25;  // the same in the pilot, whose samples must mix
 };
 
 // Levels n = levels[0] > levels[1] > ... > levels[T] >= 1 on the cover length, and the
