@@ -14,13 +14,17 @@
 #include "estimation/binomial_tails.hpp"
 #include "estimation/permutation_estimator.hpp"
 #include "estimation/random_source.hpp"
-#include "formulas.hpp"
 #include "problem/cover_index.hpp"
 #include "problem/problem.hpp"
+#include "support/formulas.hpp"
 #include "support/reference_estimator.hpp"
 
 namespace monocount::bench {
 namespace {
+
+using testdata::gridVertexCover;
+using testdata::randomMonotoneCnf;
+using testdata::toProblem;
 
 // The formulas of the speed targets, by benchmark argument.
 struct Named {

@@ -16,6 +16,7 @@
 #include "estimation/random_source.hpp"
 #include "estimation/wide_real.hpp"
 #include "problem/problem.hpp"
+#include "support/formulas.hpp"
 #include "support/reference_estimator.hpp"
 
 namespace monocount {
@@ -27,23 +28,8 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
-// A formula as clause lists of 0-based variable indices.
-struct Formula {
-  std::int32_t variables;
-  std::vector<std::vector<std::int32_t>> clauses;
-};
-
-// The model Problem::load builds: one occurrence per naming, in clause order.
-Problem toProblem(const Formula& formula) {
-  Problem problem;
-  problem.variableCount = formula.variables;
-  problem.clauseCount = static_cast<std::int32_t>(formula.clauses.size());
-  problem.occurrences.resize(static_cast<std::size_t>(formula.variables));
-  for (std::size_t c = 0; c < formula.clauses.size(); ++c)
-    for (const std::int32_t v : formula.clauses[c])
-      problem.occurrences[static_cast<std::size_t>(v)].push_back(static_cast<std::int32_t>(c));
-  return problem;
-}
+using testdata::Formula;
+using testdata::toProblem;
 
 // splitmix64: a generator for the test's formulas, independent of the one under test.
 class Dice {

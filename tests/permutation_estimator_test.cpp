@@ -6,13 +6,16 @@
 #include <sstream>
 #include <string>
 
-#include "support/formula_builder.hpp"
+#include "support/formulas.hpp"
 
 namespace monocount {
 namespace {
 
-using testing::Clauses;
-using testing::makeProblem;
+using Clauses = std::vector<std::vector<std::int32_t>>;  // 0-based variable indices
+
+Problem makeProblem(std::int32_t variables, const Clauses& clauses) {
+  return testdata::toProblem({variables, clauses});
+}
 
 struct Row {
   WideReal estimate;
@@ -35,13 +38,13 @@ TEST(PermutationEstimator, FormulasWhoseOrdersAllScoreAlikeGiveExactCounts) {
     double count;
   };
   const Case cases[] = {
-      {"one clause holding both variables", 2, {{1, 2}}, 3.0},
-      {"the clauses (x1) and (x2)", 2, {{1}, {2}}, 1.0},
-      {"one variable", 1, {{1}}, 1.0},
-      {"a unit clause per variable", 40, [] { Clauses c; for (int v = 1; v <= 40; ++v) c.push_back({v}); return c; }(), 1.0},
+      {"one clause holding both variables", 2, {{0, 1}}, 3.0},
+      {"the clauses (x1) and (x2)", 2, {{0}, {1}}, 1.0},
+      {"one variable", 1, {{0}}, 1.0},
+      {"a unit clause per variable", 40, [] { Clauses c; for (int v = 0; v < 40; ++v) c.push_back({v}); return c; }(), 1.0},
       {"no clauses: every assignment", 3, {}, 8.0},
       {"no clauses, 60 variables: exactly 2^60", 60, {}, std::ldexp(1.0, 60)},
-      {"an empty clause: no assignment", 3, {{1, 2}, {}}, 0.0},
+      {"an empty clause: no assignment", 3, {{0, 1}, {}}, 0.0},
   };
   for (const Case& c : cases) {
     const Problem problem = makeProblem(c.variables, c.clauses);
@@ -54,7 +57,7 @@ TEST(PermutationEstimator, FormulasWhoseOrdersAllScoreAlikeGiveExactCounts) {
 }
 
 TEST(PermutationEstimator, NoSamplesGiveNaN) {
-  for (const Clauses& clauses : {Clauses{{1}}, Clauses{}, Clauses{{}}}) {
+  for (const Clauses& clauses : {Clauses{{0}}, Clauses{}, Clauses{{}}}) {
     const Problem problem = makeProblem(2, clauses);
     for (const std::int32_t sampleSize : {0, -5}) {
       const Row row = replicate(problem, sampleSize);
@@ -66,7 +69,7 @@ TEST(PermutationEstimator, NoSamplesGiveNaN) {
 
 TEST(PermutationEstimator, SingleUnitClauseScoresByTheFirstVariable) {
   // (x1) over two variables: an order starting with x1 scores 3, the other 1; the count is 2.
-  const Problem problem = makeProblem(2, {{1}});
+  const Problem problem = makeProblem(2, {{0}});
   const Row row = replicate(problem, 100000);
   const double estimate = row.estimate.toDouble();
   const double fraction = (estimate - 1.0) / 2.0;  // share of orders starting with x1
@@ -77,7 +80,7 @@ TEST(PermutationEstimator, SingleUnitClauseScoresByTheFirstVariable) {
 
 TEST(PermutationEstimator, ReplicationsContinueOneSequence) {
   // Two replications from one source differ; a fresh source repeats the first.
-  const Problem problem = makeProblem(12, testing::randomClauses(12, 20, 3, 5));
+  const Problem problem = testdata::toProblem(testdata::randomMonotoneCnf(12, 20, 3, 5));
   RandomSource source(99);
   PermutationEstimator estimator(problem, source);
   double first = 0.0;
@@ -94,7 +97,7 @@ TEST(PermutationEstimator, CountsBeyondTheDoubleRangeStayFinite) {
   // Every order of one clause holding all 1500 variables covers at once: 2^1500 - 1 exactly
   // where the classic table holds +inf.
   Clauses all(1);
-  for (int v = 1; v <= 1500; ++v) all[0].push_back(v);
+  for (int v = 0; v < 1500; ++v) all[0].push_back(v);
   const Row row = replicate(makeProblem(1500, all), 50);
   std::ostringstream printed;
   printed << row.estimate;
@@ -104,7 +107,7 @@ TEST(PermutationEstimator, CountsBeyondTheDoubleRangeStayFinite) {
 
 TEST(PermutationEstimator, LargeGridGivesFinitePositiveEstimatesAndErrors) {
   // The 60 x 60 grid: scores reach 1e900, and their squares far more.
-  const Problem problem = makeProblem(3600, testing::gridClauses(60, 60));
+  const Problem problem = testdata::toProblem(testdata::gridVertexCover(60, 60));
   RandomSource source(3);
   PermutationEstimator estimator(problem, source);
   for (int replication = 0; replication < 2; ++replication) {

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "../formulas.hpp"
+#include "support/formulas.hpp"
 
 namespace {
 
@@ -25,7 +25,7 @@ bool positive(const char* text, long& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  using namespace monocount::bench;
+  using namespace monocount::testdata;
   if (argc < 2) return usage();
   const std::string kind = argv[1];
   long a = 0, b = 0, c = 0, seed = 0;

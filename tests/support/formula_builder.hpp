@@ -5,34 +5,26 @@
 #include <vector>
 
 #include "problem/problem.hpp"
+#include "support/formulas.hpp"
 
 namespace monocount::testing {
 
-using Clauses = std::vector<std::vector<std::int32_t>>;  // variable numbers from 1
+using Clauses = std::vector<std::vector<std::int32_t>>;  // variable numbers from 1, as in a file
 
 // A loaded Problem for the given clauses, as the reader would build it from a file.
 inline Problem makeProblem(std::int32_t variableCount, const Clauses& clauses) {
-  Problem problem;
-  problem.variableCount = variableCount;
-  problem.clauseCount = static_cast<std::int32_t>(clauses.size());
-  problem.occurrences.resize(static_cast<std::size_t>(variableCount));
-  for (std::size_t clause = 0; clause < clauses.size(); ++clause) {
-    for (const std::int32_t variable : clauses[clause]) {
-      problem.occurrences[static_cast<std::size_t>(variable - 1)].push_back(static_cast<std::int32_t>(clause));
-    }
+  testdata::Formula formula{variableCount, clauses};
+  for (auto& clause : formula.clauses) {
+    for (std::int32_t& variable : clause) --variable;
   }
-  return problem;
+  return testdata::toProblem(formula);
 }
 
 // The vertex-cover formula of the rows x columns grid graph: one clause per edge.
 inline Clauses gridClauses(std::int32_t rows, std::int32_t columns) {
-  Clauses clauses;
-  const auto vertex = [columns](std::int32_t r, std::int32_t c) { return r * columns + c + 1; };
-  for (std::int32_t r = 0; r < rows; ++r) {
-    for (std::int32_t c = 0; c < columns; ++c) {
-      if (c + 1 < columns) clauses.push_back({vertex(r, c), vertex(r, c + 1)});
-      if (r + 1 < rows) clauses.push_back({vertex(r, c), vertex(r + 1, c)});
-    }
+  Clauses clauses = testdata::gridVertexCover(columns, rows).clauses;
+  for (auto& clause : clauses) {
+    for (std::int32_t& variable : clause) ++variable;
   }
   return clauses;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Benchmark formulas: the vertex-cover formula of a grid graph and random monotone k-CNF,
-// as clause lists, as DIMACS text and as an in-memory Problem.
+// Formulas for the tests and the benchmarks: the vertex-cover formula of a grid graph and
+// random monotone k-CNF, as clause lists, as DIMACS text and as an in-memory Problem.
 
 #include <cstdint>
 #include <ostream>
@@ -10,7 +10,7 @@
 
 #include "problem/problem.hpp"
 
-namespace monocount::bench {
+namespace monocount::testdata {
 
 // Clauses as lists of 0-based variable indices.
 struct Formula {
@@ -73,4 +73,4 @@ inline Problem toProblem(const Formula& formula) {
   return problem;
 }
 
-}  // namespace monocount::bench
+}  // namespace monocount::testdata
