@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "accuracy_formulas.hpp"
 #include "exact_counts.hpp"
 
 int main(int argc, char** argv) {
   using namespace monocount::bench;
   try {
     const std::vector<std::string> words(argv + 1, argv + argc);
-    const Formula formula = formulaFromWords(words);
+    const monocount::testdata::Formula formula = formulaFromWords(words);
     Count count;
     if (words[0] == "grid") {
       count = gridCoverCount(std::stoi(words[1]), std::stoi(words[2]));

@@ -14,23 +14,23 @@
 #include <unordered_map>
 #include <vector>
 
-#include "accuracy_formulas.hpp"
+#include "support/formulas.hpp"
 
 namespace monocount::bench {
 
 using Count = boost::multiprecision::cpp_int;
 
 // Subsets of at most 30 variables that touch every clause, by trying them all.
-inline Count enumeratedCount(const Formula& formula) {
-  if (formula.variableCount > 30) throw std::invalid_argument("enumeration is for at most 30 variables");
+inline Count enumeratedCount(const testdata::Formula& formula) {
+  if (formula.variables > 30) throw std::invalid_argument("enumeration is for at most 30 variables");
   std::vector<std::uint32_t> masks;
-  for (const Clause& clause : formula.clauses) {
+  for (const auto& clause : formula.clauses) {
     std::uint32_t mask = 0;
-    for (const std::int32_t v : clause) mask |= std::uint32_t{1} << (v - 1);
+    for (const std::int32_t v : clause) mask |= std::uint32_t{1} << v;
     masks.push_back(mask);
   }
   std::uint64_t count = 0;
-  for (std::uint64_t set = 0; set < (std::uint64_t{1} << formula.variableCount); ++set) {
+  for (std::uint64_t set = 0; set < (std::uint64_t{1} << formula.variables); ++set) {
     bool touchesAll = true;
     for (const std::uint32_t mask : masks) touchesAll = touchesAll && (set & mask) != 0;
     count += touchesAll ? 1 : 0;
@@ -71,7 +71,7 @@ inline Count gridCoverCount(std::int32_t rows, std::int32_t columns) {
 // sum over A, C of h(A | C)^2, where h(U) counts the independent sets of Q_(d-2) avoiding U.
 inline Count hypercubeCoverCount(std::int32_t dimension) {
   if (dimension < 0 || dimension > 6) throw std::invalid_argument("hypercube dimension must be 0..6");
-  if (dimension <= 2) return enumeratedCount(hypercubeFormula(dimension));
+  if (dimension <= 2) return enumeratedCount(testdata::hypercubeVertexCover(dimension));
   const std::int32_t base = dimension - 2;
   const std::uint32_t vertices = std::uint32_t{1} << base;
   const std::uint32_t full = vertices == 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << vertices) - 1;
@@ -110,16 +110,16 @@ inline Count hypercubeCoverCount(std::int32_t dimension) {
 // count cached by its clause set.
 class MonotoneCounter {
  public:
-  Count count(const Formula& formula) {
-    if (formula.variableCount > 64) throw std::invalid_argument("the exhaustive counter takes at most 64 variables");
+  Count count(const testdata::Formula& formula) {
+    if (formula.variables > 64) throw std::invalid_argument("the exhaustive counter takes at most 64 variables");
     std::vector<std::uint64_t> clauses;
-    for (const Clause& clause : formula.clauses) {
+    for (const auto& clause : formula.clauses) {
       std::uint64_t mask = 0;
-      for (const std::int32_t v : clause) mask |= std::uint64_t{1} << (v - 1);
+      for (const std::int32_t v : clause) mask |= std::uint64_t{1} << v;
       if (mask == 0) return 0;
       clauses.push_back(mask);
     }
-    const std::uint64_t all = formula.variableCount == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << formula.variableCount) - 1;
+    const std::uint64_t all = formula.variables == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << formula.variables) - 1;
     return countFormula(std::move(clauses), all);
   }
 

@@ -1,11 +1,14 @@
 #pragma once
 
-// Formulas for the tests and the benchmarks: the vertex-cover formula of a grid graph and
-// random monotone k-CNF, as clause lists, as DIMACS text and as an in-memory Problem.
+// Formulas for the tests and the benchmarks: the vertex-cover formulas of grid graphs and
+// hypercubes and random monotone k-CNF, as clause lists, as DIMACS text and as an in-memory
+// Problem.
 
 #include <cstdint>
 #include <ostream>
 #include <random>
+#include <set>
+#include <stdexcept>
 #include <vector>
 
 #include "problem/problem.hpp"
@@ -32,6 +35,19 @@ inline Formula gridVertexCover(std::int32_t width, std::int32_t height) {
   return formula;
 }
 
+// One clause (x, y) per edge of the d-dimensional hypercube, x < y: vertex x (a d-bit
+// number) is variable x, and its edges are listed in the order of the bit flipped.
+inline Formula hypercubeVertexCover(std::int32_t dimension) {
+  Formula formula{std::int32_t{1} << dimension, {}};
+  for (std::int32_t x = 0; x < formula.variables; ++x) {
+    for (std::int32_t bit = 0; bit < dimension; ++bit) {
+      const std::int32_t y = x ^ (std::int32_t{1} << bit);
+      if (x < y) formula.clauses.push_back({x, y});
+    }
+  }
+  return formula;
+}
+
 // m clauses of k distinct variables each (k <= n), drawn uniformly from n variables.
 inline Formula randomMonotoneCnf(std::int32_t n, std::int32_t m, std::int32_t k, std::uint64_t seed) {
   std::mt19937_64 random(seed);
@@ -49,6 +65,23 @@ inline Formula randomMonotoneCnf(std::int32_t n, std::int32_t m, std::int32_t k,
       clause.push_back(pool[static_cast<std::size_t>(l)]);
     }
     formula.clauses.push_back(clause);
+  }
+  return formula;
+}
+
+// m pairwise distinct clauses of three distinct variables each, in increasing order, drawn
+// uniformly by std::mt19937 from `seed` (the same seed gives the same formula on every
+// platform). The accuracy benchmark's random family; m must not exceed C(n, 3).
+inline Formula randomDistinct3Cnf(std::int32_t n, std::int32_t m, std::uint32_t seed) {
+  if (n < 3) throw std::invalid_argument("random 3-CNF needs at least 3 variables");
+  std::mt19937 generator(seed);
+  Formula formula{n, {}};
+  std::set<std::vector<std::int32_t>> seen;
+  while (static_cast<std::int32_t>(formula.clauses.size()) < m) {
+    std::set<std::int32_t> variables;
+    while (variables.size() < 3) variables.insert(static_cast<std::int32_t>(generator() % static_cast<std::uint32_t>(n)));
+    std::vector<std::int32_t> clause(variables.begin(), variables.end());
+    if (seen.insert(clause).second) formula.clauses.push_back(clause);
   }
   return formula;
 }
