@@ -57,12 +57,12 @@ calibrate() {
 name() { echo "$*" | tr ' ' _; }
 
 "$TOOLS/accuracy_report" header
-for spec in "${formulas[@]}"; do
-  file=$work/$(name $spec).cnf
+for family in "${formulas[@]}"; do
+  file=$work/$(name $family).cnf
   # shellcheck disable=SC2086
-  "$TOOLS/accuracy_formula" $spec > "$file"
+  "$TOOLS/accuracy_formula" $family > "$file"
   # shellcheck disable=SC2086
-  exact=$("$TOOLS/exact_count" $spec)
+  exact=$("$TOOLS/exact_count" $family)
   variables=$(awk '/^p / { print $3; exit }' "$file")
   declare -A sizes=()
   for method in split crude; do
@@ -70,18 +70,18 @@ for spec in "${formulas[@]}"; do
     "$MONOCOUNT" --problem "$file" --N "${sizes[$method]}" --R "$R" --method "$method" --seed "$SEED" \
       > "$work/$method.report"
   done
-  "$TOOLS/accuracy_report" row "$spec" "$variables" "$exact" "${sizes[split]}" "$work/split.report" \
+  "$TOOLS/accuracy_report" row "$family" "$variables" "$exact" "${sizes[split]}" "$work/split.report" \
     "${sizes[crude]}" "$work/crude.report"
 done
 
 echo
 echo "Coverage of the split estimator's reported standard errors (seed $SEED):"
 for case in "grid 10 10:2000" "grid 16 16:1000" "hypercube 6:1000" "random3 48 480 1:1000"; do
-  spec=${case%%:*}
+  family=${case%%:*}
   size=${case##*:}
-  file=$work/$(name $spec).cnf
+  file=$work/$(name $family).cnf
   # shellcheck disable=SC2086
-  exact=$("$TOOLS/exact_count" $spec)
+  exact=$("$TOOLS/exact_count" $family)
   "$MONOCOUNT" --problem "$file" --N "$size" --R "$COVERAGE_R" --method split --seed "$SEED" > "$work/coverage.report"
-  echo "- $spec, N = $size: $("$TOOLS/accuracy_report" coverage "$exact" "$work/coverage.report")"
+  echo "- $family, N = $size: $("$TOOLS/accuracy_report" coverage "$exact" "$work/coverage.report")"
 done

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "problem/input_error.hpp"
+#include "support/formulas.hpp"
 
 namespace monocount {
 namespace {
@@ -178,13 +179,7 @@ TEST(ProblemEveryClauseTouchable, IsFalseExactlyWithAnEmptyClause) {
   EXPECT_TRUE(problem.everyClauseTouchable());
 }
 
-Problem made(std::int32_t clauses, Lists lists) {
-  Problem problem;
-  problem.variableCount = static_cast<std::int32_t>(lists.size());
-  problem.clauseCount = clauses;
-  problem.occurrences = std::move(lists);
-  return problem;
-}
+Problem made(std::int32_t clauses, Lists lists) { return testdata::fromOccurrences(clauses, std::move(lists)); }
 
 TEST(ProblemCoverPosition, AnswersByTheFirstCoveringPrefix) {
   const struct {

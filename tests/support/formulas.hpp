@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "problem/problem.hpp"
@@ -92,6 +93,15 @@ inline void writeDimacs(const Formula& formula, std::ostream& out) {
     for (const std::int32_t v : clause) out << v + 1 << " ";
     out << "0\n";
   }
+}
+
+// A Problem with the given occurrence lists (one per variable) and declared clause count.
+inline Problem fromOccurrences(std::int32_t clauseCount, std::vector<std::vector<std::int32_t>> lists) {
+  Problem problem;
+  problem.variableCount = static_cast<std::int32_t>(lists.size());
+  problem.clauseCount = clauseCount;
+  problem.occurrences = std::move(lists);
+  return problem;
 }
 
 // The model Problem::load builds from the formula's DIMACS text.
