@@ -1,6 +1,7 @@
 #include "problem/problem.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -20,9 +21,10 @@ std::string fixture(const std::string& name) {
   return std::string(MONOCOUNT_FIXTURES) + "/reader/" + name;
 }
 
-// Writes `content` byte for byte to a file of the test temp directory; returns its path.
+// Writes `content` byte for byte to a file of the test temp directory, named apart from those of
+// other test processes running at the same time; returns its path.
 std::string writeFile(const std::string& name, const std::string& content) {
-  const std::string path = testing::TempDir() + "monocount_problem_" + name;
+  const std::string path = testing::TempDir() + "monocount_problem_" + std::to_string(::getpid()) + "_" + name;
   std::ofstream(path, std::ios::binary) << content;
   return path;
 }
