@@ -3,13 +3,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "problem/occurrence_table.hpp"
 #include "problem/problem.hpp"
 
 namespace monocount {
 
-// The sampling loop's view of a Problem: the occurrence lists packed into one array (with
-// repeated clause indices inside a list dropped, which never changes an answer) and per-clause
-// stamps instead of flags, so a query neither copies the order nor resets anything.
+// The sampling loop's view of a Problem: the packed occurrence table (repeated clause indices
+// inside a list dropped, which never changes an answer) and per-clause stamps instead of
+// flags, so a query neither copies the order nor resets anything.
 class CoverIndex {
  public:
   // Throws std::invalid_argument for a Problem that Problem::load could not have produced
@@ -35,14 +36,11 @@ class CoverIndex {
   // Allocates nothing; one query at a time.
   std::int32_t coverPositionOfPermutation(const std::int32_t* order);
 
-  std::int32_t variableCount() const { return variableCount_; }
-  std::int32_t clauseCount() const { return clauseCount_; }
+  std::int32_t variableCount() const { return table_.variableCount; }
+  std::int32_t clauseCount() const { return table_.clauseCount; }
 
  private:
-  std::int32_t variableCount_;
-  std::int32_t clauseCount_;
-  std::vector<std::uint32_t> begin_;    // variable v's clauses are clauses_[begin_[v], begin_[v+1])
-  std::vector<std::int32_t> clauses_;
+  OccurrenceTable table_;
   std::vector<std::uint32_t> stamp_;    // clause c is touched in this query when stamp_[c] == epoch_
   std::uint32_t epoch_ = 0;            // bumped per query; stamps are cleared when it wraps
 
@@ -53,8 +51,7 @@ class CoverIndex {
   void chooseScan();
 
   bool trivial_ = false;                // no clause, or an empty one: every answer is 0
-  std::vector<std::uint32_t> width_;    // distinct variables of each clause
-  std::vector<std::uint32_t> count_;    // backward scan: variables of each clause in the suffix; 0 between queries
+  std::vector<std::int32_t> count_;     // backward scan: variables of each clause in the suffix; 0 between queries
   std::vector<std::uint32_t> clauseBegin_;  // clause c's variables are variables_[clauseBegin_[c], clauseBegin_[c+1])
   std::vector<std::int32_t> variables_;
   std::vector<std::int32_t> position_;  // clause scan: the position of every variable in the order
