@@ -1,4 +1,4 @@
-#include "estimation/binomial_tails.hpp"
+#include "estimation/classic/binomial_tails.hpp"
 
 #include <gtest/gtest.h>
 

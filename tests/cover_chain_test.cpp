@@ -1,4 +1,4 @@
-#include "estimation/cover_chain.hpp"
+#include "estimation/splitting/cover_chain.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,19 +9,18 @@
 #include <set>
 #include <vector>
 
-#include "support/formula_builder.hpp"
+#include "support/formulas.hpp"
 
 namespace monocount {
 namespace {
 
-using testing::Clauses;
-using testing::makeProblem;
+using support::Clauses;
 
 // Whether the first `length` variables of `order` touch every clause.
 bool prefixCovers(const Clauses& clauses, const std::vector<std::int32_t>& order, std::int32_t length) {
   const std::set<std::int32_t> prefix(order.begin(), order.begin() + length);
   return std::all_of(clauses.begin(), clauses.end(), [&](const auto& clause) {
-    return std::any_of(clause.begin(), clause.end(), [&](std::int32_t v) { return prefix.count(v - 1) != 0; });
+    return std::any_of(clause.begin(), clause.end(), [&](std::int32_t v) { return prefix.count(v) != 0; });
   });
 }
 
@@ -37,41 +36,16 @@ void expectConsistent(const Clauses& clauses, const CoverChain& chain, std::int3
   const std::set<std::int32_t> prefix(chain.order().begin(), chain.order().begin() + chain.prefixLength());
   for (std::size_t c = 0; c < clauses.size(); ++c) {
     const std::set<std::int32_t> distinct(clauses[c].begin(), clauses[c].end());
-    const auto inPrefix = std::count_if(distinct.begin(), distinct.end(), [&](std::int32_t v) { return prefix.count(v - 1) != 0; });
+    const auto inPrefix = std::count_if(distinct.begin(), distinct.end(), [&](std::int32_t v) { return prefix.count(v) != 0; });
     ASSERT_EQ(chain.counts()[c], inPrefix) << "clause " << c;
-  }
-}
-
-TEST(SplitEngine, DrawsStayInRangeAndSpreadEvenly) {
-  SplitEngine engine(3);
-  for (const std::uint32_t bound : {1u, 2u, 3u, 7u, 1000u, 0xFFFFFFFFu}) {
-    std::map<std::uint32_t, int> seen;
-    const int draws = 70000;
-    for (int i = 0; i < draws; ++i) {
-      const std::uint32_t value = engine.below(bound);
-      ASSERT_LT(value, bound);
-      if (bound <= 7) ++seen[value];
-    }
-    for (const auto& [value, count] : seen) {
-      const double share = 1.0 / bound;
-      EXPECT_NEAR(count / static_cast<double>(draws), share, 5 * std::sqrt(share * (1 - share) / draws)) << value;
-    }
-    if (bound <= 7) {
-      EXPECT_EQ(seen.size(), bound);
-    }
-  }
-  for (int i = 0; i < 1000; ++i) {
-    const double unit = engine.unit();
-    ASSERT_GE(unit, 0.0);
-    ASSERT_LT(unit, 1.0);
   }
 }
 
 TEST(CoverChain, StepsNeverLeaveTheOrdersWhosePrefixCovers) {
   for (const std::uint32_t seed : {1u, 2u, 3u, 4u}) {
     const std::int32_t n = 14;
-    const Clauses clauses = testing::randomClauses(n, 18, 3, seed);
-    const Problem problem = makeProblem(n, clauses);
+    const Clauses clauses = support::randomMixedCnf(n, 18, 3, seed).clauses;
+    const Problem problem = support::toProblem({n, clauses});
     const OccurrenceTable table(problem);
     SplitEngine engine(seed);
     CoverChain chain(table);
@@ -98,11 +72,11 @@ TEST(CoverChain, StepsNeverLeaveTheOrdersWhosePrefixCovers) {
 }
 
 TEST(CoverChain, CoverLengthHasTheDistributionOfAUniformOrder) {
-  // (x1 x2)(x2 x3)(x4): of the 24 orders, 4 have L = 2 ({x2 x4} first), 6 have L = 4 (x4 last)
+  // (x0 x1)(x1 x2)(x3): of the 24 orders, 4 have L = 2 ({x1 x3} first), 6 have L = 4 (x3 last)
   // and the other 14 have L = 3. Drawn from the whole order, and again from a chain that was
   // cut to prefix length 3 (where only the 4 + 14 orders with L <= 3 remain, weighted alike).
-  const Clauses clauses = {{1, 2}, {2, 3}, {4}};
-  const OccurrenceTable table(makeProblem(4, clauses));
+  const Clauses clauses = {{0, 1}, {1, 2}, {3}};
+  const OccurrenceTable table(support::toProblem({4, clauses}));
   SplitEngine engine(11);
   CoverChain whole(table);
   CoverChain cut(table);
@@ -131,10 +105,10 @@ TEST(CoverChain, CoverLengthHasTheDistributionOfAUniformOrder) {
 }
 
 TEST(CoverChain, ExchangesVisitEveryCoveringPrefixEquallyOften) {
-  // Prefix length 3 of 6 variables under (x1 x2)(x3 x4)(x5 x6): the covering prefixes are the
+  // Prefix length 3 of 6 variables under (x0 x1)(x2 x3)(x4 x5): the covering prefixes are the
   // 8 sets holding one variable of each pair; the chain must spend equal time in each.
-  const Clauses clauses = {{1, 2}, {3, 4}, {5, 6}};
-  const OccurrenceTable table(makeProblem(6, clauses));
+  const Clauses clauses = support::matching(3).clauses;
+  const OccurrenceTable table(support::toProblem({6, clauses}));
   SplitEngine engine(5);
   CoverChain whole(table);
   CoverChain chain(table);

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "estimation/permutation_estimator.hpp"
-#include "estimation/random_source.hpp"
-#include "estimation/wide_real.hpp"
+#include "estimation/classic/permutation_estimator.hpp"
+#include "estimation/numerics/wide_real.hpp"
 #include "problem/problem.hpp"
+#include "support/enumeration.hpp"
 #include "support/formulas.hpp"
 #include "support/reference_estimator.hpp"
 
@@ -28,8 +28,9 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
-using testdata::Formula;
-using testdata::toProblem;
+using support::Formula;
+using support::toProblem;
+namespace reference = support::reference;
 
 // splitmix64: a generator for the test's formulas, independent of the one under test.
 class Dice {
@@ -97,8 +98,7 @@ void expectSameRows(const Problem& problem, std::uint32_t seed, std::int32_t sam
                     const std::string& where) {
   const std::vector<reference::ReportRow> expected =
       reference::reportRows(problem, seed, sampleSize, replications);
-  RandomSource source(seed);
-  PermutationEstimator estimator(problem, source);
+  PermutationEstimator estimator(problem, seed);
   for (std::int32_t r = 1; r <= replications; ++r) {
     const reference::ReportRow& want = expected[static_cast<std::size_t>(r - 1)];
     const std::string context = where + " seed " + std::to_string(seed) + " N " + std::to_string(sampleSize) +
@@ -108,8 +108,9 @@ void expectSameRows(const Problem& problem, std::uint32_t seed, std::int32_t sam
     ASSERT_TRUE(sampleSize <= 0 || (std::isfinite(want.estimate) && std::isfinite(want.relativeError)))
         << context << ": the case leaves the finite range of the plain arithmetic";
 
-    double relativeError = -1.0;
-    const WideReal estimate = estimator.estimateModelCount(sampleSize, relativeError);
+    const Replication replication = estimator.estimateModelCount(sampleSize);
+    const WideReal estimate = replication.estimate;
+    const double relativeError = replication.relativeError;
     const double value = estimate.toDouble();
     if (std::isnan(want.estimate)) {
       ASSERT_TRUE(std::isnan(value)) << context;
@@ -136,6 +137,7 @@ struct SampleRun {
 };
 
 TEST(Differential, ProductMatchesTheReferenceDigitForDigit) {
+  if (!reference::runtimeRandIsReproduced()) GTEST_SKIP() << reference::kRuntimeRandNotReproduced;
   const std::int32_t large = kSanitized ? 300 : 2500;
   // Every formula meets every run, each run with its own seed from kSeeds.
   const std::vector<SampleRun> runs = {{0, 2}, {1, 3}, {2, 2}, {7, 3}, {100, 2}, {large, 2}};
@@ -178,6 +180,7 @@ TEST(Differential, ProductMatchesTheReferenceDigitForDigit) {
 // unit clauses every cover length is at least 900, so the squared deviations stay finite;
 // a general 3-CNF of that size is compared at N = 1, whose single score has no deviation.
 TEST(Differential, ProductMatchesTheReferenceNearAThousandVariables) {
+  if (!reference::runtimeRandIsReproduced()) GTEST_SKIP() << reference::kRuntimeRandNotReproduced;
   Dice dice(1000);
   const Problem units = toProblem(randomFormula({"units", 1000, 2000, 1, 5, 1000, 0.1, 900}, dice));
   expectSameRows(units, 12345u, kSanitized ? 20 : 300, 2, "n = 1000, 900 units");
@@ -190,6 +193,7 @@ TEST(Differential, ProductMatchesTheReferenceNearAThousandVariables) {
 // means every assignment (2^n, where the plain one scores T[1] = 2^n - 1), an empty clause means
 // none (0). Both with relative error 0. With N <= 0 both give the plain NaN.
 TEST(Differential, DegenerateFormulasGiveTheExactCount) {
+  if (!reference::runtimeRandIsReproduced()) GTEST_SKIP() << reference::kRuntimeRandNotReproduced;
   struct Case {
     const char* name;
     Formula formula;
@@ -210,10 +214,10 @@ TEST(Differential, DegenerateFormulasGiveTheExactCount) {
   for (const Case& c : cases) {
     const Problem problem = toProblem(c.formula);
     const std::vector<reference::ReportRow> plain = reference::reportRows(problem, 99u, c.sampleSize, 1);
-    RandomSource source(99u);
-    PermutationEstimator estimator(problem, source);
-    double relativeError = -1.0;
-    const WideReal estimate = estimator.estimateModelCount(c.sampleSize, relativeError);
+    PermutationEstimator estimator(problem, 99u);
+    const Replication replication = estimator.estimateModelCount(c.sampleSize);
+    const WideReal& estimate = replication.estimate;
+    const double relativeError = replication.relativeError;
     if (std::isnan(c.product)) {
       EXPECT_TRUE(estimate.isNaN() && std::isnan(relativeError) && std::isnan(plain[0].estimate)) << c.name;
       EXPECT_EQ(productRowText(1, estimate, relativeError), plain[0].text) << c.name;
@@ -226,17 +230,40 @@ TEST(Differential, DegenerateFormulasGiveTheExactCount) {
   }
 }
 
-// The reference is the oracle, so it is checked on values worked out by hand.
+// The reference is the oracle, so it is checked on values worked out by hand. Its cover query
+// is the one every other cover query is tested against.
+TEST(ReferenceEstimator, CoverPositionIsTheFirstCoveringPrefix) {
+  using Lists = std::vector<std::vector<std::int32_t>>;
+  const struct {
+    const char* name;
+    std::int32_t clauses;
+    Lists lists;
+    std::vector<std::int32_t> order;
+    std::int32_t position;
+  } cases[] = {
+      {"example, middle covers alone", 2, {{0}, {0, 1}, {1}}, {1, 0, 2}, 0},
+      {"example, second completes", 2, {{0}, {0, 1}, {1}}, {0, 1, 2}, 1},
+      {"example, from the end", 2, {{0}, {0, 1}, {1}}, {2, 0, 1}, 1},
+      {"last variable completes", 3, {{0}, {1}, {2}}, {2, 1, 0}, 2},
+      {"repeat counted once", 2, {{0, 0}, {0}, {1}}, {0, 1, 2}, 2},
+      {"completes before the list ends", 2, {{0}, {1, 1, 0}, {}}, {0, 1, 2}, 1},
+      {"empty clause never covered", 2, {{0}, {0}, {}}, {0, 1, 2}, 0},
+      {"declared clause without a line", 3, {{0}, {1}}, {0, 1}, 0},
+      {"no clauses: no comparison", 0, {{}, {}}, {1, 0}, 0},
+      {"no variables", 0, {}, {}, 0},
+  };
+  for (const auto& c : cases) {
+    reference::PlainFormula formula(support::fromOccurrences(c.clauses, c.lists));
+    EXPECT_EQ(formula.coverPosition(c.order), c.position) << c.name;
+    EXPECT_EQ(formula.coverPosition(c.order), c.position) << c.name << ", asked again";
+  }
+}
+
 TEST(ReferenceEstimator, HandWorkedValues) {
+  if (!reference::runtimeRandIsReproduced()) GTEST_SKIP() << reference::kRuntimeRandNotReproduced;
   EXPECT_EQ(reference::binomialTails(3), (std::vector<double>{8, 7, 4, 1}));
   EXPECT_EQ(reference::binomialTails(0), (std::vector<double>{1}));
   EXPECT_TRUE(reference::binomialTails(-1).empty());
-
-  // Lists {0}, {0, 1}, {1} with two clauses.
-  reference::PlainFormula worked(toProblem({3, {{0, 1}, {1, 2}}}));
-  EXPECT_EQ(worked.coverPosition({1, 0, 2}), 0);
-  EXPECT_EQ(worked.coverPosition({0, 1, 2}), 1);
-  EXPECT_EQ(worked.coverPosition({2, 0, 1}), 1);
 
   struct Case {
     const char* name;
@@ -268,23 +295,6 @@ TEST(ReferenceEstimator, HandWorkedValues) {
   }
 }
 
-// The number of variable sets that touch every clause, by enumeration (n <= 20).
-double exactCount(const Formula& formula) {
-  std::vector<std::uint32_t> masks;
-  for (const auto& clause : formula.clauses) {
-    std::uint32_t mask = 0;
-    for (const std::int32_t v : clause) mask |= 1u << v;
-    masks.push_back(mask);
-  }
-  std::uint64_t count = 0;
-  for (std::uint32_t set = 0; set < (1u << formula.variables); ++set) {
-    bool touchesAll = true;
-    for (const std::uint32_t mask : masks) touchesAll = touchesAll && (mask & set) != 0;
-    count += touchesAll ? 1 : 0;
-  }
-  return static_cast<double>(count);
-}
-
 // The mean score is an unbiased estimate of the count: on small formulas with known counts the
 // estimate lies within four of its own standard errors of the truth. Seeds are fixed, so the
 // outcome is too; a biased shuffle or an off-by-one in the score index moves estimates by far
@@ -296,13 +306,12 @@ TEST(Unbiasedness, EstimatesLieWithinFourStandardErrorsOfTheExactCount) {
     const std::int32_t n = 1 + dice.below(12);
     const Shape shape{"small", n, 1 + dice.below(2 * n), 1, std::min(n, 4), n, 0.2, dice.below(std::min(n, 3))};
     const Formula formula = randomFormula(shape, dice);
-    const double truth = exactCount(formula);
+    const double truth = static_cast<double>(support::enumeratedCount(formula));
     const Problem problem = toProblem(formula);
-    RandomSource source(static_cast<std::uint32_t>(1000 + trial));
-    PermutationEstimator estimator(problem, source);
-    double relativeError = 0.0;
-    const double estimate = estimator.estimateModelCount(samples, relativeError).toDouble();
-    const double standardError = relativeError * estimate;
+    PermutationEstimator estimator(problem, static_cast<std::uint32_t>(1000 + trial));
+    const Replication replication = estimator.estimateModelCount(samples);
+    const double estimate = replication.estimate.toDouble();
+    const double standardError = replication.relativeError * estimate;
     EXPECT_LE(std::abs(estimate - truth), 4.0 * standardError)
         << "trial " << trial << ": n " << n << ", " << formula.clauses.size() << " clauses, exact " << truth
         << ", estimate " << estimate << " +- " << standardError;

@@ -84,6 +84,15 @@ TEST(CommandLine, HelpWinsOverEverythingButParseErrors) {
   }
 }
 
+TEST(CommandLine, VersionIsTheProjectVersionAndHelpWinsOverIt) {
+  const Outcome version = monocount("--version --N abc");  // a refused command line still wins
+  EXPECT_EQ(version.status, 255);
+  const Outcome alone = monocount("--version");
+  EXPECT_EQ(alone.status, 0);
+  EXPECT_EQ(alone.out, std::string("monocount ") + MONOCOUNT_VERSION + "\n");
+  EXPECT_EQ(monocount("--help --version").out.rfind("Basic Command Line Parameter App\n", 0), 0u);
+}
+
 TEST(CommandLine, RefusedCommandLinesExit255WithTheOptionsOnStandardError) {
   struct Case {
     const char* arguments;

@@ -11,10 +11,8 @@
 #include <stdexcept>
 #include <vector>
 
-namespace monocount::testdata {
+namespace monocount::support {
 namespace {
-
-using Clauses = std::vector<std::vector<std::int32_t>>;
 
 TEST(Formulas, GridIsWrittenRowByRowWithTheHorizontalEdgeFirst) {
   std::ostringstream text;
@@ -62,4 +60,4 @@ TEST(Formulas, RandomDistinct3CnfDrawsDistinctSortedTriplesReproducibly) {
 }
 
 }  // namespace
-}  // namespace monocount::testdata
+}  // namespace monocount::support

@@ -2,34 +2,62 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
+#include <string>
 
 namespace monocount {
 namespace {
 
-// The line never appears where it does not belong: not on a non-terminal, and not for a run
-// that ends before the first look at its rate.
-TEST(ProgressLine, StaysSilentWhenDisabledOrQuick) {
-  for (const bool enabled : {false, true}) {
-    std::ostringstream out;
-    {
-      ProgressLine progress(out, enabled, 10, 1000);
-      for (int replication = 0; replication < 10; ++replication) {
-        for (int samples = 0; samples <= 1000; samples += 100) progress.update(replication, samples);
+using namespace std::chrono_literals;
+
+// A run of `replications` x `sampleSize` samples reported every 100 samples, each report
+// `step` later than the one before on a clock the test moves; returns what the line wrote.
+std::string runWith(bool enabled, std::int64_t replications, std::int64_t sampleSize,
+                    std::chrono::milliseconds step) {
+  std::ostringstream out;
+  ProgressLine::Clock::time_point now{};
+  {
+    ProgressLine progress(out, enabled, replications, sampleSize, [&] { return now; });
+    for (std::int64_t replication = 0; replication < replications; ++replication) {
+      for (std::int64_t samples = 100; samples <= sampleSize; samples += 100) {
+        now += step;
+        progress.update(replication, samples);
       }
       progress.finish();
     }
-    EXPECT_EQ(out.str(), "") << enabled;
   }
+  return out.str();
 }
 
-TEST(ProgressLine, EmptyRunsNeverShowALine) {
-  std::ostringstream out;
-  ProgressLine none(out, true, 0, 1000);
-  none.update(0, 0);
-  ProgressLine nothing(out, true, 5, 0);
-  nothing.update(3, 0);
-  EXPECT_EQ(out.str(), "");
+TEST(ProgressLine, ShowsOnlyOnATerminalForRunsLongerThanTwoSeconds) {
+  const struct {
+    const char* name;
+    bool enabled;
+    std::int64_t replications, sampleSize;
+    std::chrono::milliseconds step;
+    const char* first;  // the first line written, "" for none
+  } cases[] = {
+      {"long run, no terminal", false, 10, 1000, 1000ms, ""},
+      {"a second in all", true, 10, 1000, 10ms, ""},
+      {"no replications", true, 0, 1000, 1000ms, ""},
+      {"no samples", true, 5, 0, 1000ms, ""},
+      // The first report comes after a second, at 100 samples/s with 9900 samples to go.
+      {"long run", true, 10, 1000, 1000ms, "\rreplication 1/10, 100 samples/s, 99 s left"},
+  };
+  for (const auto& c : cases) {
+    const std::string written = runWith(c.enabled, c.replications, c.sampleSize, c.step);
+    const std::string first(c.first);
+    if (first.empty()) {
+      EXPECT_EQ(written, "") << c.name;
+      continue;
+    }
+    EXPECT_EQ(written.substr(0, first.size()), first) << c.name;
+    // The last line is overwritten with blanks, and the cursor is back at the start.
+    const std::size_t blanks = written.rfind('\r', written.size() - 2) + 1;
+    EXPECT_EQ(written.back(), '\r') << c.name;
+    EXPECT_EQ(written.find_first_not_of(' ', blanks), written.size() - 1) << c.name;
+  }
 }
 
 }  // namespace

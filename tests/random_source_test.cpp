@@ -1,4 +1,4 @@
-#include "estimation/random_source.hpp"
+#include "estimation/randomness/random_source.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,13 @@
 #include <numeric>
 #include <vector>
 
+#include "support/reference_estimator.hpp"
+
 namespace monocount {
 namespace {
+
+namespace reference = support::reference;
+
 
 // Seeds at the edges of the seeding arithmetic (0 acts as 1; from 2^31 on the first word is
 // negative as a signed 32-bit value) and a spread of ordinary ones.
@@ -59,6 +64,7 @@ void runtimeShuffle(std::vector<std::int32_t>& order, std::uint64_t& draws) {
 }
 
 TEST(RandomSource, ReproducesTheRuntimeSequence) {
+  if (!reference::runtimeRandIsReproduced()) GTEST_SKIP() << reference::kRuntimeRandNotReproduced;
   // 40 seeds x 75,000 draws = 3,000,000 draws compared with srand/rand.
   for (std::uint32_t seed : testSeeds()) {
     RandomSource source(seed);
@@ -87,6 +93,7 @@ TEST(RandomSource, DefaultConstructorSeedsWithTheClock) {
 }
 
 TEST(UniformBelow, MatchesTheRuntimeReferenceAcrossChunkCountsAndRejections) {
+  if (!reference::runtimeRandIsReproduced()) GTEST_SKIP() << reference::kRuntimeRandNotReproduced;
   // Bounds past 2^30 reject up to half the draws; past 2^31 each attempt takes two chunks.
   const std::uint32_t bounds[] = {
       2,          3,        7,              32768,    32769,          1u << 30,
@@ -176,6 +183,7 @@ TEST(ShuffleOrder, TwoElementsSwapExactlyOnAnEvenDraw) {
 // to bound / 2^31: at 200,000 a shuffle rejects about five draws. One shuffler prepared for
 // the longest order serves all the shorter ones.
 TEST(ShuffleOrder, AllImplementationsAgree) {
+  if (!reference::runtimeRandIsReproduced()) GTEST_SKIP() << reference::kRuntimeRandNotReproduced;
   struct Case {
     std::size_t length;
     int seeds;

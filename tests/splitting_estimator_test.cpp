@@ -1,4 +1,4 @@
-#include "estimation/splitting_estimator.hpp"
+#include "estimation/splitting/splitting_estimator.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,87 +7,58 @@
 #include <string>
 #include <vector>
 
-#include "estimation/wide_binomials.hpp"
-#include "problem/cover_index.hpp"
-#include "support/formula_builder.hpp"
+#include "estimation/numerics/wide_binomials.hpp"
+#include "support/enumeration.hpp"
+#include "support/formulas.hpp"
+#include "support/reference_estimator.hpp"
 
 namespace monocount {
 namespace {
 
-using testing::Clauses;
-using testing::makeProblem;
+using support::Clauses;
+using support::Formula;
+using support::toProblem;
 
-// Sets of variables touching every clause, by trying all 2^n of them (n <= 20).
-double enumeratedCount(std::int32_t n, const Clauses& clauses) {
-  std::vector<std::uint32_t> masks;
-  for (const auto& clause : clauses) {
-    std::uint32_t mask = 0;
-    for (const std::int32_t v : clause) mask |= 1u << (v - 1);
-    masks.push_back(mask);
-  }
-  double count = 0;
-  for (std::uint32_t set = 0; set < (1u << n); ++set) {
-    bool touchesAll = true;
-    for (const std::uint32_t mask : masks) touchesAll = touchesAll && (set & mask) != 0;
-    count += touchesAll ? 1 : 0;
-  }
-  return count;
+Replication replicate(SplittingEstimator& estimator, std::int32_t sampleSize) {
+  return estimator.estimateModelCount(sampleSize);
 }
 
-Clauses matching(std::int32_t pairs) {
-  Clauses clauses;
-  for (std::int32_t p = 0; p < pairs; ++p) clauses.push_back({2 * p + 1, 2 * p + 2});
-  return clauses;
-}
-
-struct Row {
-  WideReal estimate;
-  double relativeError;
-};
-
-Row replicate(SplittingEstimator& estimator, std::int32_t sampleSize) {
-  Row row{};
-  row.estimate = estimator.estimateModelCount(sampleSize, row.relativeError);
-  return row;
-}
-
-struct Formula {
+struct Named {
   std::string name;
-  std::int32_t variables;
-  Clauses clauses;
+  Formula formula;
 };
 
 // Small formulas with tiny satisfying fractions for their size, or covers far below n.
-std::vector<Formula> smallFormulas() {
+std::vector<Named> smallFormulas() {
   return {
-      {"random 3-CNF, 14 variables, 40 clauses", 14, testing::randomClauses(14, 40, 3, 21)},
-      {"random clauses of 1..4 variables", 16, testing::randomClauses(16, 30, 4, 8)},
-      {"matching of 8 pairs (minimum cover 8)", 16, matching(8)},
-      {"4 x 4 grid (minimum cover 8)", 16, testing::gridClauses(4, 4)},
-      {"3 x 6 grid", 18, testing::gridClauses(3, 6)},
+      {"random 3-CNF, 14 variables, 40 clauses", support::randomMixedCnf(14, 40, 3, 21)},
+      {"random clauses of 1..4 variables", support::randomMixedCnf(16, 30, 4, 8)},
+      {"matching of 8 pairs (minimum cover 8)", support::matching(8)},
+      {"4 x 4 grid (minimum cover 8)", support::gridVertexCover(4, 4)},
+      {"3 x 6 grid", support::gridVertexCover(6, 3)},
   };
 }
 
 TEST(SplittingEstimator, EstimatesSmallCountsWithoutBias) {
   // Each estimate within four reported standard errors of the count by enumeration, and the
   // standard errors small enough for that to mean something.
-  for (const Formula& f : smallFormulas()) {
-    const Problem problem = makeProblem(f.variables, f.clauses);
-    const double truth = enumeratedCount(f.variables, f.clauses);
+  for (const auto& [name, f] : smallFormulas()) {
+    const Problem problem = toProblem(f);
+    const double truth = static_cast<double>(support::enumeratedCount(f));
     SplittingEstimator estimator(problem, 17);
-    const Row row = replicate(estimator, 4000);
+    const Replication row = replicate(estimator, 4000);
     const double estimate = row.estimate.toDouble();
-    EXPECT_LT(row.relativeError, 0.05) << f.name;
-    EXPECT_NEAR(estimate, truth, 4 * row.relativeError * estimate) << f.name << ": truth " << truth;
+    EXPECT_LT(row.relativeError, 0.05) << name;
+    EXPECT_NEAR(estimate, truth, 4 * row.relativeError * estimate) << name << ": truth " << truth;
   }
 }
 
 TEST(SplittingEstimator, AnyFixedLevelsAndFactorsStayUnbiased) {
   // Every cover length from n down to the minimum cover as a level, with factors that match
   // no probability in particular: the family sizes change, the expectation must not.
-  for (const Formula& f : smallFormulas()) {
-    const Problem problem = makeProblem(f.variables, f.clauses);
-    const double truth = enumeratedCount(f.variables, f.clauses);
+  for (const auto& [name, f] : smallFormulas()) {
+    const Problem problem = toProblem(f);
+    const double truth = static_cast<double>(support::enumeratedCount(f));
     SplittingEstimator estimator(problem, 5);
     SplittingPlan plan;
     const std::int32_t lowest = estimator.plan().levels.back();
@@ -97,44 +68,43 @@ TEST(SplittingEstimator, AnyFixedLevelsAndFactorsStayUnbiased) {
       if (level > lowest) plan.factors.push_back(factors[plan.factors.size() % 3]);
     }
     estimator.usePlan(plan);
-    const Row row = replicate(estimator, 3000);
+    const Replication row = replicate(estimator, 3000);
     const double estimate = row.estimate.toDouble();
-    EXPECT_NEAR(estimate, truth, 4 * row.relativeError * estimate) << f.name << ": truth " << truth;
+    EXPECT_NEAR(estimate, truth, 4 * row.relativeError * estimate) << name << ": truth " << truth;
   }
 }
 
 TEST(SplittingEstimator, MatchingPlanReachesTheMinimumCover) {
-  const Problem problem = makeProblem(16, matching(8));
+  const Problem problem = toProblem(support::matching(8));
   SplittingEstimator estimator(problem, 3);
   ASSERT_EQ(estimator.plan().levels.back(), 8);
-  const Row row = replicate(estimator, 2000);
+  const Replication row = replicate(estimator, 2000);
   const auto& members = estimator.memberCounts();
   EXPECT_GT(members.back(), 0);  // roots do reach the minimum covers
   EXPECT_NEAR(row.estimate.toDouble(), 6561.0, 4 * row.relativeError * 6561.0);
 }
 
 TEST(SplittingEstimator, WithoutLevelsBelowNEachRootScoresItsClassicScore) {
-  const Clauses clauses = testing::randomClauses(20, 30, 3, 4);
-  const Problem problem = makeProblem(20, clauses);
-  CoverIndex index(problem);
+  const Problem problem = toProblem(support::randomMixedCnf(20, 30, 3, 4));
+  support::reference::PlainFormula plain(problem);
   const std::vector<WideReal> tails = wideBinomialTails(20);
   SplittingEstimator estimator(problem, 2);
   estimator.usePlan({{20}, {}});
   for (int root = 0; root < 500; ++root) {
     const WideReal score = estimator.scoreRoot();
-    const std::int32_t length = index.coverPosition(estimator.rootOrder().data()) + 1;
+    const std::int32_t length = plain.coverPosition(estimator.rootOrder()) + 1;
     ASSERT_EQ(score, tails[static_cast<std::size_t>(length)]) << "root " << root;
   }
 }
 
 TEST(SplittingEstimator, SameSeedSameRows) {
-  const Problem problem = makeProblem(36, testing::gridClauses(6, 6));
+  const Problem problem = toProblem(support::gridVertexCover(6, 6));
   SplittingEstimator first(problem, 42);
   SplittingEstimator second(problem, 42);
   SplittingEstimator other(problem, 43);
   for (int replication = 0; replication < 2; ++replication) {
-    const Row a = replicate(first, 300);
-    const Row b = replicate(second, 300);
+    const Replication a = replicate(first, 300);
+    const Replication b = replicate(second, 300);
     EXPECT_EQ(a.estimate, b.estimate);
     EXPECT_EQ(a.relativeError, b.relativeError);
     EXPECT_FALSE(replicate(other, 300).estimate == a.estimate);
@@ -149,20 +119,20 @@ TEST(SplittingEstimator, KnownCountsComeOutExactly) {
     WideReal count;
   };
   Clauses units;
-  for (std::int32_t v = 1; v <= 40; ++v) units.push_back({v});
+  for (std::int32_t v = 0; v < 40; ++v) units.push_back({v});
   const Case cases[] = {
       {"no clauses: every assignment", 3, {}, 8.0},
       {"no clauses, 2000 variables: exactly 2^2000", 2000, {}, WideReal::powerOfTwo(2000)},
-      {"an empty clause: no assignment", 3, {{1, 2}, {}}, 0.0},
+      {"an empty clause: no assignment", 3, {{0, 1}, {}}, 0.0},
       {"a unit clause per variable: one assignment", 40, units, 1.0},
-      {"one clause of all variables: all but the empty set", 5, {{1, 2, 3, 4, 5}}, 31.0},
-      {"one variable", 1, {{1}}, 1.0},
+      {"one clause of all variables: all but the empty set", 5, {{0, 1, 2, 3, 4}}, 31.0},
+      {"one variable", 1, {{0}}, 1.0},
   };
   for (const Case& c : cases) {
-    const Problem problem = makeProblem(c.variables, c.clauses);
+    const Problem problem = toProblem({c.variables, c.clauses});
     SplittingEstimator estimator(problem, 1);
     for (const std::int32_t sampleSize : {1, 500}) {
-      const Row row = replicate(estimator, sampleSize);
+      const Replication row = replicate(estimator, sampleSize);
       EXPECT_EQ(row.estimate, c.count) << c.name;
       EXPECT_EQ(row.relativeError, 0.0) << c.name;
     }
@@ -170,11 +140,11 @@ TEST(SplittingEstimator, KnownCountsComeOutExactly) {
 }
 
 TEST(SplittingEstimator, NoRootsGiveNaN) {
-  for (const Clauses& clauses : {Clauses{{1}}, Clauses{}, Clauses{{}}}) {
-    const Problem problem = makeProblem(2, clauses);
+  for (const Clauses& clauses : {Clauses{{0}}, Clauses{}, Clauses{{}}}) {
+    const Problem problem = toProblem({2, clauses});
     SplittingEstimator estimator(problem, 1);
     for (const std::int32_t sampleSize : {0, -5}) {
-      const Row row = replicate(estimator, sampleSize);
+      const Replication row = replicate(estimator, sampleSize);
       EXPECT_TRUE(row.estimate.isNaN());
       EXPECT_TRUE(std::isnan(row.relativeError));
     }
@@ -182,7 +152,7 @@ TEST(SplittingEstimator, NoRootsGiveNaN) {
 }
 
 TEST(SplittingEstimator, ReportsProgressUpToTheLastRoot) {
-  const Problem problem = makeProblem(16, testing::gridClauses(4, 4));
+  const Problem problem = toProblem(support::gridVertexCover(4, 4));
   SplittingEstimator estimator(problem, 1);
   std::vector<std::int64_t> reports;
   estimator.onProgress = [&](std::int64_t roots) { reports.push_back(roots); };
@@ -193,7 +163,7 @@ TEST(SplittingEstimator, ReportsProgressUpToTheLastRoot) {
 }
 
 TEST(SplittingEstimator, RefusesMalformedPlans) {
-  const Problem problem = makeProblem(6, matching(3));
+  const Problem problem = toProblem(support::matching(3));
   const SplittingPlan plans[] = {
       {{}, {}},               // no level
       {{5, 3}, {2.0}},        // not starting at n

@@ -1,27 +1,22 @@
-#include "estimation/splitting_plan.hpp"
+#include "estimation/splitting/splitting_plan.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "estimation/wide_binomials.hpp"
-#include "support/formula_builder.hpp"
+#include "estimation/numerics/wide_binomials.hpp"
+#include "support/formulas.hpp"
 
 namespace monocount {
 namespace {
 
-using testing::Clauses;
-using testing::makeProblem;
+using support::Clauses;
 
-// (x1 x2)(x3 x4)...: every cover holds at least one variable of each pair.
-Clauses matching(std::int32_t pairs) {
-  Clauses clauses;
-  for (std::int32_t p = 0; p < pairs; ++p) clauses.push_back({2 * p + 1, 2 * p + 2});
-  return clauses;
-}
+Clauses matching(std::int32_t pairs) { return support::matching(pairs).clauses; }
+Clauses grid(std::int32_t side) { return support::gridVertexCover(side, side).clauses; }
 
 SplittingPlan planFor(std::int32_t n, const Clauses& clauses, SplittingSettings settings = {}, std::uint32_t seed = 1) {
-  const Problem problem = makeProblem(n, clauses);
+  const Problem problem = support::toProblem({n, clauses});
   const OccurrenceTable table(problem);
   SplitEngine engine(seed);
   return planLevels(table, wideBinomialRow(n), settings, engine);
@@ -53,9 +48,9 @@ TEST(PlanLevels, LevelsDecreaseFromTheVariableCountAndNeverPassTheMinimumCover) 
   };
   const Case cases[] = {
       {"matching of 8 pairs", 16, matching(8), 8},
-      {"4 x 4 grid", 16, testing::gridClauses(4, 4), 8},
-      {"6 x 6 grid", 36, testing::gridClauses(6, 6), 18},
-      {"unit clauses on x1..x3 of 12", 12, {{1}, {2}, {3}}, 3},
+      {"4 x 4 grid", 16, grid(4), 8},
+      {"6 x 6 grid", 36, grid(6), 18},
+      {"unit clauses on x0..x2 of 12", 12, {{0}, {1}, {2}}, 3},
   };
   for (const Case& c : cases) {
     const SplittingPlan plan = planFor(c.variables, c.clauses);
@@ -78,18 +73,18 @@ TEST(PlanLevels, GoesDownToTheMinimumCoverUnlessWhatLiesBelowIsNegligible) {
 TEST(PlanLevels, FormulasWhoseOrdersAllShareOneCoverLength) {
   // Every variable needed: no order has a shorter cover, so there is no level below n.
   Clauses units;
-  for (std::int32_t v = 1; v <= 6; ++v) units.push_back({v});
+  for (std::int32_t v = 0; v < 6; ++v) units.push_back({v});
   const SplittingPlan allNeeded = planFor(6, units);
   EXPECT_EQ(allNeeded.levels, std::vector<std::int32_t>{6});
   EXPECT_TRUE(allNeeded.factors.empty());
   // One clause of every variable: L = 1 always, reached with certainty (factor 1).
-  const SplittingPlan oneNeeded = planFor(6, {{1, 2, 3, 4, 5, 6}});
+  const SplittingPlan oneNeeded = planFor(6, {{0, 1, 2, 3, 4, 5}});
   EXPECT_EQ(oneNeeded.levels, (std::vector<std::int32_t>{6, 1}));
   EXPECT_EQ(oneNeeded.factors, std::vector<double>{1.0});
 }
 
 TEST(PlanLevels, SameSeedSamePlan) {
-  const Clauses clauses = testing::gridClauses(5, 5);
+  const Clauses clauses = grid(5);
   const SplittingPlan a = planFor(25, clauses, {}, 9);
   const SplittingPlan b = planFor(25, clauses, {}, 9);
   EXPECT_EQ(a.levels, b.levels);

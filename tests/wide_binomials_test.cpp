@@ -1,11 +1,11 @@
-#include "estimation/wide_binomials.hpp"
+#include "estimation/numerics/wide_binomials.hpp"
 
 #include <gtest/gtest.h>
 
 #include <boost/multiprecision/cpp_int.hpp>
 #include <cmath>
 
-#include "estimation/binomial_tails.hpp"
+#include "estimation/classic/binomial_tails.hpp"
 
 namespace monocount {
 namespace {

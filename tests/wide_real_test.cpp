@@ -1,4 +1,4 @@
-#include "estimation/wide_real.hpp"
+#include "estimation/numerics/wide_real.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,6 @@
 #include <limits>
 #include <sstream>
 #include <string>
-
-#include "estimation/mean.hpp"
 
 namespace monocount {
 namespace {
@@ -97,21 +95,6 @@ TEST(WideReal, ComparisonsOrderLikeTheReals) {
   EXPECT_FALSE(nan < WideReal(1.0));
   EXPECT_FALSE(WideReal(1.0) < nan);
   EXPECT_FALSE(nan == nan);
-}
-
-TEST(Mean, WideMeanIsTheDoubleMeanWhenEverythingFits) {
-  const std::vector<double> values = {0.1, 0.2, 0.3, 1e16, 1.0};
-  std::vector<WideReal> wide(values.begin(), values.end());
-  EXPECT_EQ(mean(wide).toDouble(), mean(values));
-  EXPECT_TRUE(std::isnan(mean(std::vector<double>{})));
-  EXPECT_TRUE(mean(std::vector<WideReal>{}).isNaN());
-}
-
-TEST(Mean, WideMeanStaysFiniteWhereTheDoubleSumOverflows) {
-  const std::vector<WideReal> near = {WideReal(DBL_MAX), WideReal(DBL_MAX)};
-  EXPECT_EQ(mean(near).toDouble(), DBL_MAX);
-  const std::vector<WideReal> beyond = {WideReal::powerOfTwo(2000), WideReal::powerOfTwo(2002)};
-  EXPECT_EQ(mean(beyond), WideReal::powerOfTwo(2000) * WideReal(2.5));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 int main(int argc, char** argv) {
   try {
     const std::vector<std::string> words(argv + 1, argv + argc);
-    monocount::testdata::writeDimacs(monocount::bench::formulaFromWords(words), std::cout);
+    monocount::support::writeDimacs(monocount::bench::formulaFromWords(words), std::cout);
   } catch (const std::exception& error) {
     std::cerr << "accuracy_formula: " << error.what() << '\n';
     return 1;

@@ -2,7 +2,7 @@
 
 // Formula families of the accuracy benchmark, named on the command line: vertex covers of grid
 // graphs and hypercubes (one two-variable clause per edge) and random monotone 3-CNF. The
-// builders themselves live in support/formulas.hpp.
+// builders themselves live in the test-support library (support/formulas.hpp).
 
 #include <cstdint>
 #include <stdexcept>
@@ -15,12 +15,12 @@ namespace monocount::bench {
 
 // A family member from its command-line words: "grid R C" (R rows of C columns; vertex (r, c)
 // is variable r * C + c), "hypercube D", "random3 N M SEED".
-inline testdata::Formula formulaFromWords(const std::vector<std::string>& words) {
+inline support::Formula formulaFromWords(const std::vector<std::string>& words) {
   const auto number = [&](std::size_t i) { return static_cast<std::int32_t>(std::stol(words.at(i))); };
-  if (!words.empty() && words[0] == "grid" && words.size() == 3) return testdata::gridVertexCover(number(2), number(1));
-  if (!words.empty() && words[0] == "hypercube" && words.size() == 2) return testdata::hypercubeVertexCover(number(1));
+  if (!words.empty() && words[0] == "grid" && words.size() == 3) return support::gridVertexCover(number(2), number(1));
+  if (!words.empty() && words[0] == "hypercube" && words.size() == 2) return support::hypercubeVertexCover(number(1));
   if (!words.empty() && words[0] == "random3" && words.size() == 4)
-    return testdata::randomDistinct3Cnf(number(1), number(2), static_cast<std::uint32_t>(std::stoul(words[3])));
+    return support::randomDistinct3Cnf(number(1), number(2), static_cast<std::uint32_t>(std::stoul(words[3])));
   throw std::invalid_argument("expected: grid ROWS COLUMNS | hypercube DIMENSION | random3 VARIABLES CLAUSES SEED");
 }
 

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "accuracy_formulas.hpp"
-#include "exact_counts.hpp"
+#include "support/exact_counts.hpp"
 
 int main(int argc, char** argv) {
   using namespace monocount::bench;
+  using namespace monocount::support;
   try {
     const std::vector<std::string> words(argv + 1, argv + argc);
-    const monocount::testdata::Formula formula = formulaFromWords(words);
+    const monocount::support::Formula formula = formulaFromWords(words);
     Count count;
     if (words[0] == "grid") {
       count = gridCoverCount(std::stoi(words[1]), std::stoi(words[2]));

@@ -25,7 +25,7 @@ bool positive(const char* text, long& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  using namespace monocount::testdata;
+  using namespace monocount::support;
   if (argc < 2) return usage();
   const std::string kind = argv[1];
   long a = 0, b = 0, c = 0, seed = 0;

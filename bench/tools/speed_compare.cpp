@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "estimation/permutation_estimator.hpp"
-#include "estimation/random_source.hpp"
+#include "estimation/classic/permutation_estimator.hpp"
+#include "problem/dimacs.hpp"
 #include "problem/problem.hpp"
 #include "support/reference_estimator.hpp"
 
@@ -32,7 +32,7 @@ namespace {
 
 using monocount::PermutationEstimator;
 using monocount::Problem;
-using monocount::RandomSource;
+using monocount::Replication;
 using monocount::WideReal;
 
 double cpuSeconds(std::clock_t start) { return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC; }
@@ -53,13 +53,11 @@ Row printed(const Estimate& estimate, double relativeError) {
 }
 
 std::vector<Row> productRows(const Problem& problem, std::uint32_t seed, std::int32_t n, std::int32_t r) {
-  RandomSource source(seed);
-  PermutationEstimator estimator(problem, source);
+  PermutationEstimator estimator(problem, seed);
   std::vector<Row> rows;
   for (std::int32_t replication = 1; replication <= r; ++replication) {
-    double relativeError = 0.0;
-    const WideReal estimate = estimator.estimateModelCount(n, relativeError);
-    rows.push_back(printed(estimate, relativeError));
+    const Replication result = estimator.estimateModelCount(n);
+    rows.push_back(printed(result.estimate, result.relativeError));
   }
   return rows;
 }
@@ -83,7 +81,7 @@ int main(int argc, char** argv) {
 
   Problem problem;
   try {
-    problem.load(path);
+    problem = monocount::readDimacs(path);
   } catch (const std::exception& error) {
     std::cerr << "speed_compare: " << error.what() << "\n";
     return 2;
@@ -96,7 +94,7 @@ int main(int argc, char** argv) {
   std::vector<bool> overflowed;  // the plain RE left the double range
   for (int repeat = 0; repeat < repeats; ++repeat) {
     std::clock_t start = std::clock();
-    const auto plain = monocount::reference::reportRows(problem, seed, sampleSize, replications);
+    const auto plain = monocount::support::reference::reportRows(problem, seed, sampleSize, replications);
     referenceTime = std::min(referenceTime, cpuSeconds(start));
     expected.clear();
     overflowed.clear();

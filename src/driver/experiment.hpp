@@ -7,7 +7,7 @@ namespace monocount {
 // The whole program: parses the command line, loads the problem, runs and times the
 // replications and writes the report to `out`; command-line errors and progress go to `err`
 // (progress only when `errIsTerminal`). Returns the exit status:
-//   0    the run completed, or --help was given;
+//   0    the run completed, or --help or --version was given;
 //   1    --problem, --N or --R is missing;
 //   2    the experiment failed (a refused problem file, exhausted memory, ...);
 //   -1   the command line was refused (255 as the shell sees it).

@@ -41,7 +41,8 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
        "Seed of the random generator, an unsigned 32-bit integer (default: the current time)")
       ("method", po::value<MethodOption>(&commandLine.method),
        "Estimator: crude (the classic one, the default) or split (generalized splitting, for small "
-       "satisfying fractions)");
+       "satisfying fractions)")
+      ("version", "Print the version and exit");
 }
 
 }  // namespace monocount

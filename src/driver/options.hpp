@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "estimation/estimator.hpp"
+
 namespace monocount {
 
 // The value of --seed: a decimal unsigned 32-bit integer, nothing else ("-1" and
@@ -15,7 +17,6 @@ struct SeedOption {
 };
 
 // The value of --method: which estimator runs the replications.
-enum class Method { crude, split };
 struct MethodOption {
   Method value = Method::crude;
 };

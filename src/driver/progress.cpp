@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace monocount {
 
@@ -12,17 +13,19 @@ constexpr double kFirstLookSeconds = 0.5;  // the rate is judged only after this
 constexpr auto kRefresh = std::chrono::milliseconds(250);
 }  // namespace
 
-ProgressLine::ProgressLine(std::ostream& out, bool enabled, std::int64_t replications, std::int64_t sampleSize)
+ProgressLine::ProgressLine(std::ostream& out, bool enabled, std::int64_t replications, std::int64_t sampleSize,
+                           Now now)
     : out_(out),
+      now_(std::move(now)),
       enabled_(enabled && replications > 0 && sampleSize > 0),
       replications_(replications),
       sampleSize_(sampleSize),
-      start_(Clock::now()),
+      start_(now_()),
       lastShown_(start_) {}
 
 void ProgressLine::update(std::int64_t finished, std::int64_t samples) {
   if (!enabled_) return;
-  const Clock::time_point now = Clock::now();
+  const Clock::time_point now = now_();
   if (now - lastShown_ < kRefresh) return;
   const double elapsed = std::chrono::duration<double>(now - start_).count();
   if (elapsed < kFirstLookSeconds) return;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 
 namespace monocount {
@@ -11,7 +12,12 @@ namespace monocount {
 // disabled (standard error is no terminal) and for runs expected to end within two seconds.
 class ProgressLine {
  public:
-  ProgressLine(std::ostream& out, bool enabled, std::int64_t replications, std::int64_t sampleSize);
+  using Clock = std::chrono::steady_clock;
+  // The time now; the tests hand in a clock they move by hand.
+  using Now = std::function<Clock::time_point()>;
+
+  ProgressLine(std::ostream& out, bool enabled, std::int64_t replications, std::int64_t sampleSize,
+               Now now = Clock::now);
   ~ProgressLine() { finish(); }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -22,8 +28,8 @@ class ProgressLine {
   void finish();
 
  private:
-  using Clock = std::chrono::steady_clock;
   std::ostream& out_;
+  Now now_;
   bool enabled_;
   std::int64_t replications_;
   std::int64_t sampleSize_;

@@ -1,8 +1,6 @@
 #include "problem/cover_index.hpp"
 
 #include <algorithm>
-#include <stdexcept>
-#include <string>
 
 namespace monocount {
 
@@ -126,29 +124,6 @@ std::int32_t CoverIndex::clauseScan(const std::int32_t* order) {
     q = std::max(q, first);
   }
   return q;
-}
-
-std::int32_t CoverIndex::coverPosition(const std::int32_t* order) {
-  const std::uint32_t epoch = nextEpoch();
-  const std::int32_t variableCount = table_.variableCount;
-  // The reference compares the touched count with clauseCount after every element; that
-  // test first holds when the last untouched clause is touched, and never when the count
-  // is 0, since then every list is empty.
-  std::int32_t untouched = table_.clauseCount;
-  for (std::int32_t j = 0; j < variableCount; ++j) {
-    const auto v = static_cast<std::uint32_t>(order[j]);
-    if (v >= static_cast<std::uint32_t>(variableCount))
-      throw std::out_of_range("CoverIndex::coverPosition: order entry " +
-                              std::to_string(order[j]) + " is no variable index");
-    for (std::uint32_t i = table_.begin[v], end = table_.begin[v + 1]; i < end; ++i) {
-      std::uint32_t& stamp = stamp_[static_cast<std::size_t>(table_.clauses[i])];
-      if (stamp != epoch) {
-        stamp = epoch;
-        if (--untouched == 0) return j;
-      }
-    }
-  }
-  return 0;
 }
 
 }  // namespace monocount

@@ -8,23 +8,20 @@
 
 namespace monocount {
 
-// The sampling loop's view of a Problem: the packed occurrence table (repeated clause indices
-// inside a list dropped, which never changes an answer) and per-clause stamps instead of
-// flags, so a query neither copies the order nor resets anything.
+// The sampling loop's cover query: for an order of the variables, the first 0-based position
+// at which the prefix touches every clause (0 when none does). It works on the packed
+// occurrence table (repeated clause indices inside a list dropped, which never changes an
+// answer) and per-clause stamps instead of flags, so a query neither copies the order nor
+// resets anything.
 class CoverIndex {
  public:
-  // Throws std::invalid_argument for a Problem that Problem::load could not have produced
+  // Throws std::invalid_argument for a Problem that the reader could not have produced
   // (occurrence lists not one per variable, a clause index outside the clause count).
   explicit CoverIndex(const Problem& problem);
 
-  // Same answer as Problem::coverPosition for the same order: the first 0-based position at
-  // which the prefix touches every clause, 0 when none does. `order` holds at least
-  // variableCount entries; none after the returned position is read. An entry read that is
-  // no variable index throws std::out_of_range. Allocates nothing; one query at a time.
-  std::int32_t coverPosition(const std::int32_t* order);
-
   // Three ways to the same answer for an order that is a permutation of 0 .. variableCount - 1
-  // (nothing is checked); each may read the whole order:
+  // (nothing is checked; it holds at least variableCount entries); each may read the whole
+  // order:
   //   forward  from the start, to the first prefix that touches every clause;
   //   backward from the end, to the first suffix that holds every variable of some clause:
   //            the prefix before it misses that clause, every longer prefix touches all;

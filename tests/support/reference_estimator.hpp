@@ -12,9 +12,17 @@
 
 #include "problem/problem.hpp"
 
-namespace monocount::reference {
+namespace monocount::support::reference {
 
-// A copy of a formula's clause lists with the classic cover query on them.
+// Whether this C runtime's rand() is the generator that RandomSource reproduces (glibc's
+// additive feedback generator, RAND_MAX = 2^31 - 1). The comparisons with rand() hold only then.
+bool runtimeRandIsReproduced();
+// Why such a comparison is skipped elsewhere.
+inline constexpr const char* kRuntimeRandNotReproduced =
+    "this C runtime's rand() is not the generator RandomSource reproduces (glibc's)";
+
+// A copy of a formula's clause lists with the classic cover query on them: the reference for
+// every other cover query.
 class PlainFormula {
  public:
   // Copies variableCount, clauseCount and occurrences; nothing is checked.
@@ -67,4 +75,4 @@ std::vector<ReportRow> reportRows(const Problem& problem, std::uint32_t seed, st
 // The row text for given numbers, formatted as reportRows formats them.
 std::string rowText(std::int32_t replication, double estimate, double relativeError);
 
-}  // namespace monocount::reference
+}  // namespace monocount::support::reference

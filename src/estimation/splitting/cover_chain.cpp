@@ -1,4 +1,4 @@
-#include "estimation/cover_chain.hpp"
+#include "estimation/splitting/cover_chain.hpp"
 
 #include <algorithm>
 #include <limits>

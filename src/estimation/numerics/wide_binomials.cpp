@@ -1,4 +1,4 @@
-#include "estimation/wide_binomials.hpp"
+#include "estimation/numerics/wide_binomials.hpp"
 
 namespace monocount {
 

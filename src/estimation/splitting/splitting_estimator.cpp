@@ -1,4 +1,4 @@
-#include "estimation/splitting_estimator.hpp"
+#include "estimation/splitting/splitting_estimator.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "estimation/wide_binomials.hpp"
+#include "estimation/numerics/wide_binomials.hpp"
 
 namespace monocount {
 
@@ -139,14 +139,13 @@ WideReal SplittingEstimator::scoreRoot() {
   return score;
 }
 
-WideReal SplittingEstimator::estimateModelCount(std::int32_t sampleSize, double& relativeError) {
+Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
   if (sampleSize <= 0) {
-    relativeError = std::numeric_limits<double>::quiet_NaN();
-    return WideReal(std::numeric_limits<double>::quiet_NaN());
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    return {WideReal(nan), nan};
   }
   if (degenerate_) {
-    relativeError = 0.0;
-    return problem_.clauseCount == 0 ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0);
+    return {problem_.clauseCount == 0 ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0), 0.0};
   }
   ensurePlan();
   // The mean is the plain sum over N; the squared deviations around it come from Welford's
@@ -169,8 +168,7 @@ WideReal SplittingEstimator::estimateModelCount(std::int32_t sampleSize, double&
   // The classic statistics: population standard deviation, standard error relative to the mean.
   const WideReal count(static_cast<double>(sampleSize));
   const WideReal average = sum / count;
-  relativeError = (sqrt(squares / count) / (sqrt(count) * average)).toDouble();
-  return average;
+  return {average, (sqrt(squares / count) / (sqrt(count) * average)).toDouble()};
 }
 
 }  // namespace monocount

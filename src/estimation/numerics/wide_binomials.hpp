@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "estimation/wide_real.hpp"
+#include "estimation/numerics/wide_real.hpp"
 
 namespace monocount {
 

@@ -1,18 +1,18 @@
-#include "estimation/permutation_estimator.hpp"
+#include "estimation/classic/permutation_estimator.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numeric>
 
-#include "estimation/binomial_tails.hpp"
-#include "estimation/wide_binomials.hpp"
+#include "estimation/classic/binomial_tails.hpp"
+#include "estimation/numerics/wide_binomials.hpp"
 
 namespace monocount {
 
-PermutationEstimator::PermutationEstimator(const Problem& problem, RandomSource& source)
+PermutationEstimator::PermutationEstimator(const Problem& problem, std::uint32_t seed)
     : problem_(problem),
-      source_(source),
+      source_(seed),
       index_(problem),
       shuffler_(problem.variableCount),
       tails_(binomialTails(problem.variableCount)),
@@ -25,17 +25,22 @@ PermutationEstimator::PermutationEstimator(const Problem& problem, RandomSource&
   squares_.resize(tails_.size());
 }
 
-WideReal PermutationEstimator::estimateModelCount(std::int32_t sampleSize, double& relativeError) {
+Replication PermutationEstimator::estimateModelCount(std::int32_t sampleSize) {
   const std::size_t sampleCount = sampleSize > 0 ? static_cast<std::size_t>(sampleSize) : 0;
   if (sampleCount > 0 && (noClauses_ || unsatisfiable_)) {
     // Every order scores the same exact count: every assignment, or none.
-    relativeError = 0.0;
-    return noClauses_ ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0);
+    return {noClauses_ ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0), 0.0};
   }
   const std::int32_t n = problem_.variableCount;
-  if (n <= 0xFF) return sampleAndScore(sampleCount, relativeError, lengths8_);
-  if (n <= 0xFFFF) return sampleAndScore(sampleCount, relativeError, lengths16_);
-  return sampleAndScore(sampleCount, relativeError, lengths32_);
+  Replication result;
+  if (n <= 0xFF) {
+    result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths8_);
+  } else if (n <= 0xFFFF) {
+    result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths16_);
+  } else {
+    result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths32_);
+  }
+  return result;
 }
 
 template <typename Length>

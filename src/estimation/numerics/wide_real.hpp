@@ -2,9 +2,15 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <limits>
 #include <string>
 
 namespace monocount {
+
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "WideReal keeps its mantissa in a long double and needs the 64-bit mantissa of the x87 "
+              "extended format (long double on x86-64 Linux with GCC or Clang); this target's long double "
+              "has another format");
 
 // A real number with a 64-bit mantissa and a separate 64-bit binary exponent, for counts and
 // their statistics far beyond the range of a double (2^1000000 is an ordinary value here).

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "estimation/cover_chain.hpp"
-#include "estimation/wide_real.hpp"
+#include "estimation/splitting/cover_chain.hpp"
+#include "estimation/numerics/wide_real.hpp"
 
 namespace monocount {
 

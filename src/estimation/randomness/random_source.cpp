@@ -1,4 +1,4 @@
-#include "estimation/random_source.hpp"
+#include "estimation/randomness/random_source.hpp"
 
 #include <cassert>
 #include <ctime>

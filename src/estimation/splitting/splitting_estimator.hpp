@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "estimation/cover_chain.hpp"
-#include "estimation/splitting_plan.hpp"
-#include "estimation/wide_real.hpp"
+#include "estimation/splitting/cover_chain.hpp"
+#include "estimation/splitting/splitting_plan.hpp"
+#include "estimation/numerics/wide_real.hpp"
+#include "estimation/replication.hpp"
 #include "problem/problem.hpp"
 
 namespace monocount {
@@ -48,13 +48,13 @@ class SplittingEstimator {
   // Keeps a reference to `problem`, which must outlive the estimator.
   SplittingEstimator(const Problem& problem, std::uint32_t seed, SplittingSettings settings = {});
 
-  // One replication of `sampleSize` independent root samples: returns the mean score and
-  // stores the relative standard error of that mean (population standard deviation over
-  // sqrt(N) * mean, as the classic estimator computes it). NaN for both when sampleSize <= 0.
-  WideReal estimateModelCount(std::int32_t sampleSize, double& relativeError);
+  // One replication of `sampleSize` independent root samples: the mean score and the relative
+  // standard error of that mean (population standard deviation over sqrt(N) * mean, as the
+  // classic estimator computes it). NaN for both when sampleSize <= 0.
+  Replication estimateModelCount(std::int32_t sampleSize);
 
   // Called now and then during a replication with the number of roots finished so far.
-  std::function<void(std::int64_t)> onProgress;
+  ProgressCallback onProgress;
 
   // Fixes the levels instead of running the pilot; the plan must have levels[0] = n, strictly
   // decreasing levels >= 1 and one factor >= 1 per level but the last. Throws

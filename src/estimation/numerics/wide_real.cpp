@@ -1,4 +1,4 @@
-#include "estimation/wide_real.hpp"
+#include "estimation/numerics/wide_real.hpp"
 
 #include <cfloat>
 #include <cmath>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
-#include "estimation/random_source.hpp"
-#include "estimation/wide_real.hpp"
+#include "estimation/numerics/wide_real.hpp"
+#include "estimation/randomness/random_source.hpp"
+#include "estimation/replication.hpp"
 #include "problem/cover_index.hpp"
 #include "problem/problem.hpp"
 
@@ -23,16 +23,17 @@ namespace monocount {
 // both with relative error 0.
 class PermutationEstimator {
  public:
-  // Builds the tail tables and the sampling index once per run. Keeps references to both
-  // arguments, which must outlive the estimator.
-  PermutationEstimator(const Problem& problem, RandomSource& source);
+  // Builds the tail tables and the sampling index once per run, and seeds the generator with
+  // `seed`: every replication continues its one sequence. Keeps a reference to `problem`, which
+  // must outlive the estimator.
+  PermutationEstimator(const Problem& problem, std::uint32_t seed);
 
-  // One replication of `sampleSize` samples: returns the estimate and stores its relative
-  // error in `relativeError`. For sampleSize <= 0 both are NaN and nothing is drawn.
-  WideReal estimateModelCount(std::int32_t sampleSize, double& relativeError);
+  // One replication of `sampleSize` samples: the mean score and its relative standard error.
+  // For sampleSize <= 0 both are NaN and nothing is drawn.
+  Replication estimateModelCount(std::int32_t sampleSize);
 
-  // Called now and then during a replication with the number of samples it has drawn so far.
-  std::function<void(std::int64_t)> onProgress;
+  // Called now and then during a replication with the number of samples drawn so far.
+  ProgressCallback onProgress;
 
  private:
   template <typename Length>
@@ -41,7 +42,7 @@ class PermutationEstimator {
   WideReal scoreWide(const std::vector<Length>& lengths, double& relativeError, const double* classicMean);
 
   const Problem& problem_;
-  RandomSource& source_;
+  RandomSource source_;
   CoverIndex index_;
   OrderShuffler shuffler_;
   std::vector<double> tails_;          // the classic table, bit for bit; +inf where it overflows

@@ -1,4 +1,4 @@
-#include "estimation/splitting_plan.hpp"
+#include "estimation/splitting/splitting_plan.hpp"
 
 #include <algorithm>
 #include <cmath>

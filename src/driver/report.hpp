@@ -1,0 +1,65 @@
+#pragma once
+
+#include <boost/program_options/errors.hpp>
+#include <boost/program_options/options_description.hpp>
+#include <cstdint>
+#include <ctime>
+#include <exception>
+#include <iosfwd>
+
+#include "estimation/numerics/mean.hpp"
+#include "estimation/replication.hpp"
+
+namespace monocount {
+
+// Everything the tool writes on standard output, and its command-line errors, in the format
+// its callers parse; and the exit status that goes with each.
+//
+// Kept for compatibility with the classic tool, whose output scripts parse and whose statuses
+// they test, although a new tool would do otherwise (do not "fix" them):
+//   - the help text with its banner "Basic Command Line Parameter App", the missing-option
+//     messages and the message of a failed experiment go to standard output; only a refused
+//     command line goes to standard error;
+//   - a refused command line exits with -1 (255 as the shell sees it), a missing option with 1;
+//   - every line ends with std::endl (a flush); numbers use the stream's default format (six
+//     significant digits, general notation); the header separates its columns with " | ", the
+//     rows with single spaces;
+//   - CPU seconds are converted and divided in single precision, so they carry float rounding;
+//   - the Average line's middle column is the mean of the rows' relative errors, not the
+//     relative error of the pooled estimate.
+// Mended on purpose: a failed experiment exits with 2 (the classic tool said 0, success).
+class Report {
+ public:
+  enum Status : int { kCompleted = 0, kMissingOption = 1, kExperimentFailed = 2, kCommandLineRefused = -1 };
+  enum class Missing { problem, sampleSize, replications };
+
+  Report(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+  // Each writes its message and returns the status the run ends with.
+  int help(const boost::program_options::options_description& description);
+  int version();
+  int missingOption(Missing option);
+  int commandLineRefused(const boost::program_options::error& error,
+                         const boost::program_options::options_description& description);
+  int experimentFailed(const std::exception& error);
+
+  // The table: the header, one row per replication (numbered from 1), then the rule and the
+  // averages of the three columns.
+  void header();
+  void row(const Replication& replication, double cpuSeconds);
+  int averages();
+
+  // CPU seconds between two readings of the processor clock: the tick difference in 64 bits
+  // (a 32-bit one wraps after 36 minutes), then converted and divided in single precision.
+  static double cpuSeconds(std::clock_t start, std::clock_t stop);
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+  std::int64_t rows_ = 0;
+  RunningWideMean estimates_;
+  RunningMean relativeErrors_;
+  RunningMean cpuTimes_;
+};
+
+}  // namespace monocount

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <variant>
+
+#include "estimation/classic/permutation_estimator.hpp"
+#include "estimation/replication.hpp"
+#include "estimation/splitting/splitting_estimator.hpp"
+#include "problem/problem.hpp"
+
+namespace monocount {
+
+// The estimation methods: crude, the classic permutation estimator; split, generalized
+// splitting on the cover length, for formulas whose satisfying fraction is tiny.
+enum class Method { crude, split };
+
+// The one way the driver runs replications, whatever the method: chosen once, seeded once,
+// then asked for one replication after another. A new method is one more alternative here.
+class Estimator {
+ public:
+  // Keeps a reference to `problem`, which must outlive the estimator. Every generator the
+  // method uses is seeded from `seed`, so the seed fixes every replication.
+  Estimator(const Problem& problem, Method method, std::uint32_t seed);
+
+  // The next replication of `sampleSize` samples (roots, for split).
+  Replication estimateModelCount(std::int32_t sampleSize);
+
+  // Called now and then during a replication with the samples finished so far.
+  void onProgress(ProgressCallback callback);
+
+ private:
+  using Methods = std::variant<PermutationEstimator, SplittingEstimator>;
+  static Methods make(const Problem& problem, Method method, std::uint32_t seed);
+  Methods method_;
+};
+
+}  // namespace monocount

@@ -1,0 +1,33 @@
+#include "estimation/numerics/mean.hpp"
+
+#include <cmath>
+
+namespace monocount {
+
+double mean(const std::vector<double>& values) {
+  RunningMean running;
+  for (const double value : values) running.add(value);
+  return running.value();
+}
+
+WideReal mean(const std::vector<WideReal>& values) {
+  RunningWideMean running;
+  for (const WideReal& value : values) running.add(value);
+  return running.value();
+}
+
+void RunningWideMean::add(const WideReal& value) {
+  classic_.add(value.toDouble());
+  sum_ += value;
+  ++count_;
+  nonFinite_ = nonFinite_ || !value.isFinite();
+  beyondDouble_ = beyondDouble_ || (value.isFinite() && !value.fitsDouble());
+}
+
+WideReal RunningWideMean::value() const {
+  const double classic = classic_.value();
+  if (nonFinite_ || (!beyondDouble_ && std::isfinite(classic))) return classic;
+  return sum_ / WideReal(static_cast<double>(count_));
+}
+
+}  // namespace monocount

@@ -1,0 +1,32 @@
+#include "support/enumeration.hpp"
+
+#include <bit>
+#include <numeric>
+#include <stdexcept>
+
+namespace monocount::support {
+
+std::vector<std::uint64_t> coversBySize(const Formula& formula) {
+  if (formula.variables < 0 || formula.variables > 30)
+    throw std::invalid_argument("enumeration is for 0 to 30 variables");
+  std::vector<std::uint32_t> masks;
+  for (const auto& clause : formula.clauses) {
+    std::uint32_t mask = 0;
+    for (const std::int32_t v : clause) mask |= std::uint32_t{1} << v;
+    masks.push_back(mask);
+  }
+  std::vector<std::uint64_t> bySize(static_cast<std::size_t>(formula.variables) + 1, 0);
+  for (std::uint32_t set = 0; set < (std::uint32_t{1} << formula.variables); ++set) {
+    bool touchesAll = true;
+    for (const std::uint32_t mask : masks) touchesAll = touchesAll && (set & mask) != 0;
+    if (touchesAll) ++bySize[static_cast<std::size_t>(std::popcount(set))];
+  }
+  return bySize;
+}
+
+std::uint64_t enumeratedCount(const Formula& formula) {
+  const std::vector<std::uint64_t> bySize = coversBySize(formula);
+  return std::accumulate(bySize.begin(), bySize.end(), std::uint64_t{0});
+}
+
+}  // namespace monocount::support
