@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what monocount needs to build, test and benchmark on Debian 12 (run as root).
-# Packages that are already present are left alone, so a second run is quick and offline.
+# Installs what monocount needs to build, test, benchmark and package on Debian 12 (run as
+# root). Packages that are already present are left alone, so a second run is quick and offline.
+# The CMake build itself never installs anything.
 set -euo pipefail
-packages=(g++ cmake make libboost-program-options-dev libboost-dev libgtest-dev libbenchmark-dev)
+packages=(g++ cmake make dpkg-dev libboost-program-options-dev libboost-dev libgtest-dev libbenchmark-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
