@@ -26,7 +26,7 @@ void runReplications(const CommandLine& commandLine, bool seeded, Report& report
   const std::uint32_t seed =
       seeded ? commandLine.seed.value : static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr)));
   const Problem problem = readDimacs(commandLine.problemPath);
-  Estimator estimator(problem, commandLine.method.value, seed);
+  Estimator estimator(problem, {.method = commandLine.method.value, .seed = seed});
 
   ProgressLine progress(err, errIsTerminal, commandLine.replications, commandLine.sampleSize);
   std::int32_t finished = 0;

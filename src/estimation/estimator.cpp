@@ -4,13 +4,12 @@
 
 namespace monocount {
 
-Estimator::Methods Estimator::make(const Problem& problem, Method method, std::uint32_t seed) {
-  if (method == Method::split) return Methods(std::in_place_type<SplittingEstimator>, problem, seed);
-  return Methods(std::in_place_type<PermutationEstimator>, problem, seed);
+Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettings& settings) {
+  if (settings.method == Method::split) return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed);
+  return Methods(std::in_place_type<PermutationEstimator>, problem, settings.seed);
 }
 
-Estimator::Estimator(const Problem& problem, Method method, std::uint32_t seed)
-    : method_(make(problem, method, seed)) {}
+Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings) : method_(make(problem, settings)) {}
 
 Replication Estimator::estimateModelCount(std::int32_t sampleSize) {
   return std::visit([&](auto& estimator) { return estimator.estimateModelCount(sampleSize); }, method_);

@@ -14,13 +14,19 @@ namespace monocount {
 // splitting on the cover length, for formulas whose satisfying fraction is tiny.
 enum class Method { crude, split };
 
+// How the estimator runs: the method, and the seed from which every generator the method
+// uses is seeded, so that the seed fixes every replication.
+struct EstimatorSettings {
+  Method method = Method::crude;
+  std::uint32_t seed = 0;
+};
+
 // The one way the driver runs replications, whatever the method: chosen once, seeded once,
 // then asked for one replication after another. A new method is one more alternative here.
 class Estimator {
  public:
-  // Keeps a reference to `problem`, which must outlive the estimator. Every generator the
-  // method uses is seeded from `seed`, so the seed fixes every replication.
-  Estimator(const Problem& problem, Method method, std::uint32_t seed);
+  // Keeps a reference to `problem`, which must outlive the estimator.
+  Estimator(const Problem& problem, const EstimatorSettings& settings);
 
   // The next replication of `sampleSize` samples (roots, for split).
   Replication estimateModelCount(std::int32_t sampleSize);
@@ -30,7 +36,7 @@ class Estimator {
 
  private:
   using Methods = std::variant<PermutationEstimator, SplittingEstimator>;
-  static Methods make(const Problem& problem, Method method, std::uint32_t seed);
+  static Methods make(const Problem& problem, const EstimatorSettings& settings);
   Methods method_;
 };
 
