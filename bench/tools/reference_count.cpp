@@ -1,0 +1,213 @@
+// Reference counts for the benchmarks (see reference_counts.hpp): writes a family member in
+// DIMACS and prints its model count without sampling.
+//
+//   reference_count [--cnf FILE] [--decimal] [--exact | --float] [--shuffle SEED] FAMILY ARGS...
+//
+// FAMILY ARGS: grid W H | torus W H | path N | cycle N | tree N SEED |
+//   banded N M K WINDOW SEED | bipartite A B | complete N | disjoint K COUNT |
+//   blocks BLOCKS VARIABLES CLAUSES SEED
+// or, to validate the square-grid fit on the squares it did not see: fit LARGEST (the fit of
+// fitSquareGrid with squares up to LARGEST) | leastsquares LO HI (a least-squares fit over all
+// LO..HI rectangles, for comparison).
+//
+// --cnf FILE writes the formula there ("-" for standard output, then no report). --decimal adds
+// the exact count in decimal. Grids are counted exactly when the shorter side is at most 24
+// (31 with --exact), in long double up to 31 (also below with --float), by the fit beyond.
+// --shuffle SEED renames the variables and reorders the clauses (the count is unchanged). The
+// report is one "key: value" line each: family, variables,
+// clauses, log10_count, log10_fraction (count / 2^variables), uncertainty_log10, method.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "reference_counts.hpp"
+
+namespace {
+
+using namespace monocount::bench::reference;
+using monocount::testdata::Formula;
+
+struct Result {
+  Formula formula;
+  std::optional<Count> exact;
+  long double log10Count = 0;
+  long double uncertainty = 0;  // in log10
+  std::string method;
+};
+
+// Grids are counted exactly up to a shorter side of kExactGridWidth (kFloatGridWidth with
+// --exact: 31 x 31 takes minutes), in long double up to kFloatGridWidth and by the fit beyond.
+constexpr int kExactGridWidth = 24;
+constexpr int kFloatGridWidth = 31;
+// The fit's data: strips of widths 18 and 24 and squares of sides 26..28 (fitSquareGrid).
+constexpr int kFitStripWidth = 24;
+constexpr int kFitLargestSquare = 28;
+
+Result exactResult(Formula formula, Count count, std::string method) {
+  Result result{std::move(formula), std::move(count), 0, 0, std::move(method)};
+  result.log10Count = log10Of(*result.exact);
+  return result;
+}
+
+Result gridByFit(Formula formula, int w, int h) {
+  const GridFit fit = fitSquareGrid(kFitStripWidth, kFitLargestSquare);
+  std::ostringstream method;
+  method << std::setprecision(18) << "fit ln Z = f wh + s (w + h) + c (f = " << fit.bulk << ", s = " << fit.surface
+         << ", c = " << fit.corner << ") through strips of widths " << kFitStripWidth - 6 << " and " << kFitStripWidth
+         << " and squares up to " << kFitLargestSquare;
+  return Result{std::move(formula), std::nullopt, fit.log10(w, h), fit.log10Uncertainty(w, h), method.str()};
+}
+
+enum class GridMethod { automatic, exact, floating };
+
+Result gridResult(int w, int h, GridMethod choice) {
+  Formula formula = monocount::testdata::gridVertexCover(w, h);
+  const int across = std::min(w, h);
+  const int along = std::max(w, h);
+  const int exactWidth = choice == GridMethod::exact ? kFloatGridWidth : kExactGridWidth;
+  if (across <= exactWidth && choice != GridMethod::floating) {
+    return exactResult(std::move(formula), gridCount(across, along), "transfer matrix across the shorter side, exact");
+  }
+  if (across <= kFloatGridWidth) {
+    const ScaledValue value = gridCountFloat(across, along);
+    const long double bound = floatRelativeErrorBound(static_cast<long long>(w) * h, fibonacci(across + 2));
+    std::ostringstream method;
+    method << "transfer matrix across the shorter side in long double, relative error < " << std::setprecision(3)
+           << static_cast<double>(bound);
+    return Result{std::move(formula), std::nullopt, value.log10(), bound / std::log(10.0L), method.str()};
+  }
+  return gridByFit(std::move(formula), w, h);
+}
+
+// A fit's predictions for the squares of sides from..kFloatGridWidth it did not see, against
+// their long double counts, and for 40 x 40 and 60 x 60.
+int fitReport(const GridFit& fit, int from) {
+  std::cout << std::setprecision(18) << "f = " << fit.bulk << " (exp f = " << std::exp(fit.bulk) << ")  s = " << fit.surface
+            << "  c = " << fit.corner << '\n';
+  std::cout << "side  log10 count (transfer matrix)  fit prediction        error (log10)  stated uncertainty\n";
+  for (int side = from; side <= kFloatGridWidth; ++side) {
+    const long double counted = gridCountFloat(side, side).log10();
+    std::cout << std::setw(4) << side << "  " << std::setprecision(16) << std::setw(29) << counted << "  " << std::setw(20)
+              << fit.log10(side, side) << "  " << std::setprecision(3) << std::setw(13)
+              << static_cast<double>(fit.log10(side, side) - counted) << "  "
+              << static_cast<double>(fit.log10Uncertainty(side, side)) << '\n';
+  }
+  for (const int side : {40, 60}) {
+    std::cout << std::setw(4) << side << "  " << std::setw(29) << "-" << "  " << std::setprecision(16) << std::setw(20)
+              << fit.log10(side, side) << "  " << std::setw(13) << "-" << "  " << std::setprecision(3)
+              << static_cast<double>(fit.log10Uncertainty(side, side)) << '\n';
+  }
+  return 0;
+}
+
+Result familyResult(const std::vector<std::string>& words, GridMethod gridMethod) {
+  const auto number = [&](std::size_t i) { return std::stoi(words.at(i)); };
+  const auto seed = [&](std::size_t i) { return std::stoull(words.at(i)); };
+  const std::string& family = words.at(0);
+  const std::size_t arguments = words.size() - 1;
+  if (family == "grid" && arguments == 2) return gridResult(number(1), number(2), gridMethod);
+  if (family == "torus" && arguments == 2) {
+    return exactResult(torusVertexCover(number(1), number(2)), torusCount(std::min(number(1), number(2)), std::max(number(1), number(2))),
+                       "trace of the row transfer matrix, exact");
+  }
+  if (family == "path" && arguments == 1) return exactResult(pathVertexCover(number(1)), pathCount(number(1)), "Fibonacci F(n + 2), exact");
+  if (family == "cycle" && arguments == 1) return exactResult(cycleVertexCover(number(1)), cycleCount(number(1)), "Lucas L(n), exact");
+  if (family == "tree" && arguments == 2) {
+    Formula formula = randomTreeVertexCover(number(1), seed(2));
+    Count count = forestCount(formula);
+    return exactResult(std::move(formula), std::move(count), "random Pruefer tree, tree DP, exact");
+  }
+  if (family == "banded" && arguments == 5) {
+    Formula formula = bandedMonotoneCnf(number(1), number(2), number(3), number(4), seed(5));
+    Count count = bandedCount(formula, number(4));
+    return exactResult(std::move(formula), std::move(count), "sliding-window DP, exact");
+  }
+  if (family == "bipartite" && arguments == 2) {
+    return exactResult(completeBipartiteVertexCover(number(1), number(2)), completeBipartiteCount(number(1), number(2)), "2^a + 2^b - 1, exact");
+  }
+  if (family == "complete" && arguments == 1) return exactResult(completeGraphVertexCover(number(1)), completeGraphCount(number(1)), "n + 1, exact");
+  if (family == "disjoint" && arguments == 2) {
+    return exactResult(disjointClauses(number(1), number(2)), disjointClausesCount(number(1), number(2)), "(2^k - 1)^count, exact");
+  }
+  if (family == "blocks" && arguments == 4) {
+    const auto s = static_cast<std::uint32_t>(seed(4));
+    return exactResult(randomBlocks(number(1), number(2), number(3), s), randomBlocksCount(number(1), number(2), number(3), s),
+                       "product of the blocks' exhaustive counts, exact");
+  }
+  throw std::invalid_argument("unknown family or wrong number of arguments: " + family);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    std::optional<std::string> cnfPath;
+    std::optional<std::uint64_t> shuffleSeed;
+    bool decimal = false;
+    GridMethod gridMethod = GridMethod::automatic;
+    while (!words.empty() && words[0].rfind("--", 0) == 0) {
+      const std::string option = words[0];
+      words.erase(words.begin());
+      if (option == "--decimal") {
+        decimal = true;
+      } else if (option == "--float") {
+        gridMethod = GridMethod::floating;
+      } else if (option == "--exact") {
+        gridMethod = GridMethod::exact;
+      } else if ((option == "--cnf" || option == "--shuffle") && !words.empty()) {
+        if (option == "--cnf") cnfPath = words[0];
+        if (option == "--shuffle") shuffleSeed = std::stoull(words[0]);
+        words.erase(words.begin());
+      } else {
+        throw std::invalid_argument("unknown option or missing value: " + option);
+      }
+    }
+    if (words.empty()) throw std::invalid_argument("expected a family; see the comment at the top of reference_count.cpp");
+    if (words[0] == "fit" && words.size() == 2) {
+      const int largest = std::stoi(words[1]);
+      return fitReport(fitSquareGrid(std::min(largest, kFitStripWidth), largest), largest + 1);
+    }
+    if (words[0] == "leastsquares" && words.size() == 3) {
+      return fitReport(leastSquaresGridFit(std::stoi(words[1]), std::stoi(words[2])), std::stoi(words[2]) + 1);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    Result result = familyResult(words, gridMethod);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (shuffleSeed) result.formula = shuffled(std::move(result.formula), *shuffleSeed);
+    if (cnfPath) {
+      if (*cnfPath == "-") {
+        monocount::testdata::writeDimacs(result.formula, std::cout);
+        return 0;
+      }
+      std::ofstream file(*cnfPath);
+      monocount::testdata::writeDimacs(result.formula, file);
+      if (!file) throw std::runtime_error("cannot write " + *cnfPath);
+    }
+    const long double log10Fraction = result.log10Count - result.formula.variables * std::log10(2.0L);
+    std::string family = words[0];
+    for (std::size_t i = 1; i < words.size(); ++i) family += " " + words[i];
+    if (shuffleSeed) family += " (shuffled, seed " + std::to_string(*shuffleSeed) + ")";
+    std::cout << "family: " << family << '\n'
+              << "variables: " << result.formula.variables << '\n'
+              << "clauses: " << result.formula.clauses.size() << '\n'
+              << std::setprecision(15) << "log10_count: " << result.log10Count << '\n'
+              << "log10_fraction: " << log10Fraction << '\n'
+              << std::setprecision(3) << "uncertainty_log10: " << static_cast<double>(result.uncertainty) << '\n'
+              << "method: " << result.method << '\n'
+              << "seconds: " << seconds << '\n';
+    if (decimal && result.exact) std::cout << "count: " << *result.exact << '\n';
+  } catch (const std::exception& error) {
+    std::cerr << "reference_count: " << error.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
