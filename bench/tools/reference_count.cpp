@@ -36,7 +36,6 @@ using namespace monocount::bench::reference;
 using monocount::testdata::Formula;
 
 struct Result {
-  Formula formula;
   std::optional<Count> exact;
   long double log10Count = 0;
   long double uncertainty = 0;  // in log10
@@ -51,30 +50,29 @@ constexpr int kFloatGridWidth = 31;
 constexpr int kFitStripWidth = 24;
 constexpr int kFitLargestSquare = 28;
 
-Result exactResult(Formula formula, Count count, std::string method) {
-  Result result{std::move(formula), std::move(count), 0, 0, std::move(method)};
+Result exactResult(Count count, std::string method) {
+  Result result{std::move(count), 0, 0, std::move(method)};
   result.log10Count = log10Of(*result.exact);
   return result;
 }
 
-Result gridByFit(Formula formula, int w, int h) {
+Result gridByFit(int w, int h) {
   const GridFit fit = fitSquareGrid(kFitStripWidth, kFitLargestSquare);
   std::ostringstream method;
   method << std::setprecision(18) << "fit ln Z = f wh + s (w + h) + c (f = " << fit.bulk << ", s = " << fit.surface
          << ", c = " << fit.corner << ") through strips of widths " << kFitStripWidth - 6 << " and " << kFitStripWidth
          << " and squares up to " << kFitLargestSquare;
-  return Result{std::move(formula), std::nullopt, fit.log10(w, h), fit.log10Uncertainty(w, h), method.str()};
+  return Result{std::nullopt, fit.log10(w, h), fit.log10Uncertainty(w, h), method.str()};
 }
 
 enum class GridMethod { automatic, exact, floating };
 
 Result gridResult(int w, int h, GridMethod choice) {
-  Formula formula = monocount::testdata::gridVertexCover(w, h);
   const int across = std::min(w, h);
   const int along = std::max(w, h);
   const int exactWidth = choice == GridMethod::exact ? kFloatGridWidth : kExactGridWidth;
   if (across <= exactWidth && choice != GridMethod::floating) {
-    return exactResult(std::move(formula), gridCount(across, along), "transfer matrix across the shorter side, exact");
+    return exactResult(gridCount(across, along), "transfer matrix across the shorter side, exact");
   }
   if (across <= kFloatGridWidth) {
     const ScaledValue value = gridCountFloat(across, along);
@@ -82,68 +80,71 @@ Result gridResult(int w, int h, GridMethod choice) {
     std::ostringstream method;
     method << "transfer matrix across the shorter side in long double, relative error < " << std::setprecision(3)
            << static_cast<double>(bound);
-    return Result{std::move(formula), std::nullopt, value.log10(), bound / std::log(10.0L), method.str()};
+    return Result{std::nullopt, value.log10(), bound / std::log(10.0L), method.str()};
   }
-  return gridByFit(std::move(formula), w, h);
+  return gridByFit(w, h);
 }
 
-// A fit's predictions for the squares of sides from..kFloatGridWidth it did not see, against
-// their long double counts, and for 40 x 40 and 60 x 60.
+// A fit's predictions for the squares of sides from..kFloatGridWidth it did not see and for
+// long rectangles, against their transfer-matrix counts, and for 40 x 40 and 60 x 60.
 int fitReport(const GridFit& fit, int from) {
   std::cout << std::setprecision(18) << "f = " << fit.bulk << " (exp f = " << std::exp(fit.bulk) << ")  s = " << fit.surface
             << "  c = " << fit.corner << '\n';
-  std::cout << "side  log10 count (transfer matrix)  fit prediction        error (log10)  stated uncertainty\n";
-  for (int side = from; side <= kFloatGridWidth; ++side) {
-    const long double counted = gridCountFloat(side, side).log10();
-    std::cout << std::setw(4) << side << "  " << std::setprecision(16) << std::setw(29) << counted << "  " << std::setw(20)
-              << fit.log10(side, side) << "  " << std::setprecision(3) << std::setw(13)
-              << static_cast<double>(fit.log10(side, side) - counted) << "  "
-              << static_cast<double>(fit.log10Uncertainty(side, side)) << '\n';
+  std::cout << " grid  log10 count (transfer matrix)  fit prediction        error (log10)  stated uncertainty\n";
+  std::vector<std::pair<int, int>> sides;
+  for (int side = from; side <= kFloatGridWidth; ++side) sides.emplace_back(side, side);
+  for (const int length : {40, 60, 100}) sides.emplace_back(from, length);
+  for (const auto& [w, h] : sides) {
+    const long double counted = gridCountFloat(w, h).log10();
+    std::cout << std::setw(6) << std::to_string(w) + "x" + std::to_string(h) << "  " << std::setprecision(16) << std::setw(27)
+              << counted << "  " << std::setw(20) << fit.log10(w, h) << "  " << std::setprecision(3) << std::setw(13)
+              << static_cast<double>(fit.log10(w, h) - counted) << "  " << static_cast<double>(fit.log10Uncertainty(w, h)) << '\n';
   }
   for (const int side : {40, 60}) {
-    std::cout << std::setw(4) << side << "  " << std::setw(29) << "-" << "  " << std::setprecision(16) << std::setw(20)
+    std::cout << std::setw(6) << std::to_string(side) + "x" + std::to_string(side) << "  " << std::setw(27) << "-" << "  " << std::setprecision(16) << std::setw(20)
               << fit.log10(side, side) << "  " << std::setw(13) << "-" << "  " << std::setprecision(3)
               << static_cast<double>(fit.log10Uncertainty(side, side)) << '\n';
   }
   return 0;
 }
 
-Result familyResult(const std::vector<std::string>& words, GridMethod gridMethod) {
-  const auto number = [&](std::size_t i) { return std::stoi(words.at(i)); };
-  const auto seed = [&](std::size_t i) { return std::stoull(words.at(i)); };
-  const std::string& family = words.at(0);
-  const std::size_t arguments = words.size() - 1;
-  if (family == "grid" && arguments == 2) return gridResult(number(1), number(2), gridMethod);
-  if (family == "torus" && arguments == 2) {
-    return exactResult(torusVertexCover(number(1), number(2)), torusCount(std::min(number(1), number(2)), std::max(number(1), number(2))),
-                       "trace of the row transfer matrix, exact");
+// A family member from its command-line words, and its count.
+struct Family {
+  std::vector<std::string> words;
+  int number(std::size_t i) const { return std::stoi(words.at(i)); }
+  std::uint64_t seed(std::size_t i) const { return std::stoull(words.at(i)); }
+  bool is(const char* name, std::size_t arguments) const { return words.at(0) == name && words.size() == arguments + 1; }
+
+  Formula formula() const {
+    if (is("grid", 2)) return monocount::testdata::gridVertexCover(number(1), number(2));
+    if (is("torus", 2)) return torusVertexCover(number(1), number(2));
+    if (is("path", 1)) return pathVertexCover(number(1));
+    if (is("cycle", 1)) return cycleVertexCover(number(1));
+    if (is("tree", 2)) return randomTreeVertexCover(number(1), seed(2));
+    if (is("banded", 5)) return bandedMonotoneCnf(number(1), number(2), number(3), number(4), seed(5));
+    if (is("bipartite", 2)) return completeBipartiteVertexCover(number(1), number(2));
+    if (is("complete", 1)) return completeGraphVertexCover(number(1));
+    if (is("disjoint", 2)) return disjointClauses(number(1), number(2));
+    if (is("blocks", 4)) return randomBlocks(number(1), number(2), number(3), static_cast<std::uint32_t>(seed(4)));
+    throw std::invalid_argument("unknown family or wrong number of arguments: " + words.at(0));
   }
-  if (family == "path" && arguments == 1) return exactResult(pathVertexCover(number(1)), pathCount(number(1)), "Fibonacci F(n + 2), exact");
-  if (family == "cycle" && arguments == 1) return exactResult(cycleVertexCover(number(1)), cycleCount(number(1)), "Lucas L(n), exact");
-  if (family == "tree" && arguments == 2) {
-    Formula formula = randomTreeVertexCover(number(1), seed(2));
-    Count count = forestCount(formula);
-    return exactResult(std::move(formula), std::move(count), "random Pruefer tree, tree DP, exact");
-  }
-  if (family == "banded" && arguments == 5) {
-    Formula formula = bandedMonotoneCnf(number(1), number(2), number(3), number(4), seed(5));
-    Count count = bandedCount(formula, number(4));
-    return exactResult(std::move(formula), std::move(count), "sliding-window DP, exact");
-  }
-  if (family == "bipartite" && arguments == 2) {
-    return exactResult(completeBipartiteVertexCover(number(1), number(2)), completeBipartiteCount(number(1), number(2)), "2^a + 2^b - 1, exact");
-  }
-  if (family == "complete" && arguments == 1) return exactResult(completeGraphVertexCover(number(1)), completeGraphCount(number(1)), "n + 1, exact");
-  if (family == "disjoint" && arguments == 2) {
-    return exactResult(disjointClauses(number(1), number(2)), disjointClausesCount(number(1), number(2)), "(2^k - 1)^count, exact");
-  }
-  if (family == "blocks" && arguments == 4) {
-    const auto s = static_cast<std::uint32_t>(seed(4));
-    return exactResult(randomBlocks(number(1), number(2), number(3), s), randomBlocksCount(number(1), number(2), number(3), s),
+
+  Result count(const Formula& formula, GridMethod gridMethod) const {
+    if (is("grid", 2)) return gridResult(number(1), number(2), gridMethod);
+    if (is("torus", 2)) {
+      return exactResult(torusCount(std::min(number(1), number(2)), std::max(number(1), number(2))), "trace of the row transfer matrix, exact");
+    }
+    if (is("path", 1)) return exactResult(pathCount(number(1)), "Fibonacci F(n + 2), exact");
+    if (is("cycle", 1)) return exactResult(cycleCount(number(1)), "Lucas L(n), exact");
+    if (is("tree", 2)) return exactResult(forestCount(formula), "tree DP, exact");
+    if (is("banded", 5)) return exactResult(bandedCount(formula, number(4)), "sliding-window DP, exact");
+    if (is("bipartite", 2)) return exactResult(completeBipartiteCount(number(1), number(2)), "2^a + 2^b - 1, exact");
+    if (is("complete", 1)) return exactResult(completeGraphCount(number(1)), "n + 1, exact");
+    if (is("disjoint", 2)) return exactResult(disjointClausesCount(number(1), number(2)), "(2^k - 1)^count, exact");
+    return exactResult(randomBlocksCount(number(1), number(2), number(3), static_cast<std::uint32_t>(seed(4))),
                        "product of the blocks' exhaustive counts, exact");
   }
-  throw std::invalid_argument("unknown family or wrong number of arguments: " + family);
-}
+};
 
 }  // namespace
 
@@ -179,26 +180,28 @@ int main(int argc, char** argv) {
     if (words[0] == "leastsquares" && words.size() == 3) {
       return fitReport(leastSquaresGridFit(std::stoi(words[1]), std::stoi(words[2])), std::stoi(words[2]) + 1);
     }
-    const auto start = std::chrono::steady_clock::now();
-    Result result = familyResult(words, gridMethod);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (shuffleSeed) result.formula = shuffled(std::move(result.formula), *shuffleSeed);
+    const Family member{words};
+    Formula formula = member.formula();
+    if (shuffleSeed) formula = shuffled(std::move(formula), *shuffleSeed);
     if (cnfPath) {
       if (*cnfPath == "-") {
-        monocount::testdata::writeDimacs(result.formula, std::cout);
+        monocount::testdata::writeDimacs(formula, std::cout);
         return 0;
       }
       std::ofstream file(*cnfPath);
-      monocount::testdata::writeDimacs(result.formula, file);
+      monocount::testdata::writeDimacs(formula, file);
       if (!file) throw std::runtime_error("cannot write " + *cnfPath);
     }
-    const long double log10Fraction = result.log10Count - result.formula.variables * std::log10(2.0L);
+    const auto start = std::chrono::steady_clock::now();
+    const Result result = member.count(member.formula(), gridMethod);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const long double log10Fraction = result.log10Count - formula.variables * std::log10(2.0L);
     std::string family = words[0];
     for (std::size_t i = 1; i < words.size(); ++i) family += " " + words[i];
     if (shuffleSeed) family += " (shuffled, seed " + std::to_string(*shuffleSeed) + ")";
     std::cout << "family: " << family << '\n'
-              << "variables: " << result.formula.variables << '\n'
-              << "clauses: " << result.formula.clauses.size() << '\n'
+              << "variables: " << formula.variables << '\n'
+              << "clauses: " << formula.clauses.size() << '\n'
               << std::setprecision(15) << "log10_count: " << result.log10Count << '\n'
               << "log10_fraction: " << log10Fraction << '\n'
               << std::setprecision(3) << "uncertainty_log10: " << static_cast<double>(result.uncertainty) << '\n'
