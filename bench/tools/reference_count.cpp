@@ -82,7 +82,9 @@ Result gridResult(int w, int h, GridMethod choice) {
     std::ostringstream method;
     method << "transfer matrix across the shorter side in long double, relative error < " << std::setprecision(3)
            << static_cast<double>(bound);
-    return Result{std::nullopt, value.log10(), bound / std::log(10.0L), method.str()};
+    // The relative error in log10, plus the rounding of the log10 itself.
+    const long double uncertainty = bound / std::log(10.0L) + std::fabs(value.log10()) * std::ldexp(1.0L, -63);
+    return Result{std::nullopt, value.log10(), uncertainty, method.str()};
   }
   return gridByFit(w, h);
 }
