@@ -109,8 +109,8 @@ Value pairwiseSum(const Value* values, std::size_t size) {
 template <class Value>
 class GridTransfer {
  public:
-  // Before row 0: the frontier is an empty row, one state of weight 1. Width 1..34: it holds
-  // about 2.4 phi^width values (31: 1.2e7).
+  // Before row 0: the frontier is an empty row, one state of weight 1. Width 1..34: a site's
+  // states number at most about 1.4 phi^width (31: 4e6), held twice.
   explicit GridTransfer(int width) : width_(width) {
     if (width < 1 || width > 34) throw std::invalid_argument("grid transfer width must be 1..34");
     strings_.push_back(0);  // length 0
