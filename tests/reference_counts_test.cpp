@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <set>
 #include <string>
 
 #include "support/formulas.hpp"
@@ -112,7 +113,8 @@ TEST(ReferenceCounts, SquareGridFitPredictsUnseenSides) {
 }
 
 // The generators keep their promises: k distinct in-range variables a clause, banded clauses
-// inside their window, a tree's n - 1 edges without a cycle, shuffling renames a permutation.
+// distinct and inside their window, a tree's n - 1 edges without a cycle, shuffling renames
+// by a permutation.
 TEST(ReferenceCounts, GeneratedFormulasHaveTheirShape) {
   struct Shape {
     std::string name;
@@ -123,7 +125,7 @@ TEST(ReferenceCounts, GeneratedFormulasHaveTheirShape) {
   };
   const Shape shapes[] = {
       {"banded 3-CNF", bandedMonotoneCnf(500, 900, 3, 12, 1), 900, 3, 11},
-      {"banded, window = n", bandedMonotoneCnf(7, 50, 3, 7, 2), 50, 3, 6},
+      {"banded, window = n, every clause", bandedMonotoneCnf(7, 35, 3, 7, 2), 35, 3, 6},
       {"tree", randomTreeVertexCover(3000, 4), 2999, 2, 2999},
       {"torus", torusVertexCover(5, 4), 40, 2, 19},
       {"blocks", randomBlocks(5, 20, 30, 3), 150, 3, 99},
@@ -132,14 +134,17 @@ TEST(ReferenceCounts, GeneratedFormulasHaveTheirShape) {
   for (const Shape& shape : shapes) {
     EXPECT_EQ(shape.formula.clauses.size(), shape.clauses) << shape.name;
     std::vector<int> seen(static_cast<std::size_t>(shape.formula.variables), 0);
+    std::set<std::vector<std::int32_t>> distinct;
     for (auto clause : shape.formula.clauses) {
       std::sort(clause.begin(), clause.end());
+      distinct.insert(clause);
       EXPECT_EQ(clause.size(), shape.width) << shape.name;
       EXPECT_EQ(std::adjacent_find(clause.begin(), clause.end()), clause.end()) << shape.name;
       EXPECT_GE(clause.front(), 0) << shape.name;
       EXPECT_LE(clause.back() - clause.front(), shape.span) << shape.name;
       for (const std::int32_t v : clause) ++seen.at(static_cast<std::size_t>(v));
     }
+    EXPECT_EQ(distinct.size(), shape.clauses) << shape.name;
     // Disjoint clauses stay disjoint and cover every variable under any renaming.
     if (shape.name == "shuffled disjoint clauses") {
       EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), 40);
@@ -148,6 +153,7 @@ TEST(ReferenceCounts, GeneratedFormulasHaveTheirShape) {
   EXPECT_NO_THROW(forestCount(randomTreeVertexCover(3000, 4)));
   EXPECT_THROW(forestCount(cycleVertexCover(5)), std::invalid_argument);
   EXPECT_THROW(bandedCount(bandedMonotoneCnf(30, 10, 3, 8, 1), 5), std::invalid_argument);
+  EXPECT_THROW(bandedMonotoneCnf(7, 36, 3, 7, 2), std::invalid_argument);  // C(7, 3) = 35 clauses
   // 65 variables in use at once (the units keep a single state): past the frontier's 64.
   Formula wide{65, {std::vector<std::int32_t>(65)}};
   std::iota(wide.clauses[0].begin(), wide.clauses[0].end(), 0);

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <numeric>
 #include <random>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -506,10 +507,11 @@ inline Count forestCount(const testdata::Formula& formula) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Banded random monotone k-CNF: each of the m clauses draws a start a uniformly from
-// 0..n-window and k distinct variables uniformly from a..a+window-1 (a partial Fisher-Yates
-// shuffle of the window), by std::mt19937_64(seed)() % range. Clauses are listed in increasing
-// variable order; repeats are allowed.
+// Banded random monotone k-CNF: each clause draws a start a uniformly from 0..n-window and k
+// distinct variables uniformly from a..a+window-1 (a partial Fisher-Yates shuffle of the
+// window), by std::mt19937_64(seed)() % range; a clause drawn before is drawn again, until m
+// pairwise distinct clauses (throws after 20 m + 1000 draws: m is near the number there are).
+// Clauses are listed in increasing variable order.
 inline testdata::Formula bandedMonotoneCnf(int n, int m, int k, int window, std::uint64_t seed) {
   if (window < 1 || window > n || k < 1 || k > window || m < 0) {
     throw std::invalid_argument("banded CNF needs 1 <= k <= window <= n and m >= 0");
@@ -517,8 +519,10 @@ inline testdata::Formula bandedMonotoneCnf(int n, int m, int k, int window, std:
   std::mt19937_64 random(seed);
   const auto below = [&](int bound) { return static_cast<int>(random() % static_cast<std::uint64_t>(bound)); };
   testdata::Formula formula{n, {}};
+  std::set<std::vector<std::int32_t>> seen;
   std::vector<int> offsets(static_cast<std::size_t>(window));
-  for (int c = 0; c < m; ++c) {
+  for (long long draws = 0; static_cast<int>(formula.clauses.size()) < m; ++draws) {
+    if (draws > 20LL * m + 1000) throw std::invalid_argument("banded CNF: too few distinct clauses for m");
     const int start = below(n - window + 1);
     std::iota(offsets.begin(), offsets.end(), 0);
     std::vector<std::int32_t> clause;
@@ -527,7 +531,7 @@ inline testdata::Formula bandedMonotoneCnf(int n, int m, int k, int window, std:
       clause.push_back(start + offsets[static_cast<std::size_t>(l)]);
     }
     std::sort(clause.begin(), clause.end());
-    formula.clauses.push_back(clause);
+    if (seen.insert(clause).second) formula.clauses.push_back(clause);
   }
   return formula;
 }
