@@ -106,9 +106,9 @@ cat >> "$table" <<'EOF'
 
 ## Checks
 
-- tests/reference_counts_test.cpp: every counter against enumeration on small members and
-  against the frontier DP, the exhaustive counter or the accuracy benchmark's row transfer
-  matrix beyond enumeration; the long double grid count within its bound; the fit on sides up
+- tests/exact_counts_test.cpp: every counter against enumeration on small members and
+  against the frontier DP or the exhaustive counter beyond enumeration, and the published
+  8 x 8 grid count; the long double grid count within its bound; the fit on sides up
   to 16 predicting 18 and 22 within its uncertainty.
 - `reference_count --check WORDS` recounts a member by the general frontier DP. It agrees on
   grid 20 20, 24 24, 8 450, 10 360, 12 300, 20 180, 16 625; torus 3 1000, 8 300, 10 100,

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     const monocount::support::Formula formula = formulaFromWords(words);
     Count count;
     if (words[0] == "grid") {
-      count = gridCoverCount(std::stoi(words[1]), std::stoi(words[2]));
+      count = gridCount(std::stoi(words[2]), std::stoi(words[1]));
     } else if (words[0] == "hypercube") {
       count = hypercubeCoverCount(std::stoi(words[1]));
     } else {

@@ -1,4 +1,4 @@
-// Reference counts for the benchmarks (see reference_counts.hpp): writes a family member in
+// Reference counts for the benchmarks (the counters are in the test-support library, support/exact_counts.hpp): writes a family member in
 // DIMACS and prints its model count without sampling.
 //
 //   reference_count [--cnf FILE] [--decimal] [--check] [--exact | --float] [--shuffle SEED] FAMILY ARGS...
@@ -30,12 +30,13 @@
 #include <string>
 #include <vector>
 
-#include "reference_counts.hpp"
+#include "support/exact_counts.hpp"
+#include "support/formulas.hpp"
 
 namespace {
 
-using namespace monocount::bench::reference;
-using monocount::testdata::Formula;
+using namespace monocount::support;
+using monocount::support::Formula;
 
 struct Result {
   std::optional<Count> exact;
@@ -120,7 +121,7 @@ struct Family {
   bool is(const char* name, std::size_t arguments) const { return words.at(0) == name && words.size() == arguments + 1; }
 
   Formula formula() const {
-    if (is("grid", 2)) return monocount::testdata::gridVertexCover(number(1), number(2));
+    if (is("grid", 2)) return monocount::support::gridVertexCover(number(1), number(2));
     if (is("torus", 2)) return torusVertexCover(number(1), number(2));
     if (is("path", 1)) return pathVertexCover(number(1));
     if (is("cycle", 1)) return cycleVertexCover(number(1));
@@ -192,11 +193,11 @@ int main(int argc, char** argv) {
     if (shuffleSeed) formula = shuffled(std::move(formula), *shuffleSeed);
     if (cnfPath) {
       if (*cnfPath == "-") {
-        monocount::testdata::writeDimacs(formula, std::cout);
+        monocount::support::writeDimacs(formula, std::cout);
         return 0;
       }
       std::ofstream file(*cnfPath);
-      monocount::testdata::writeDimacs(formula, file);
+      monocount::support::writeDimacs(formula, file);
       if (!file) throw std::runtime_error("cannot write " + *cnfPath);
     }
     const auto start = std::chrono::steady_clock::now();

@@ -1,5 +1,7 @@
 #include "support/formulas.hpp"
 
+#include <algorithm>
+#include <numeric>
 #include <random>
 #include <set>
 #include <stdexcept>
@@ -107,6 +109,144 @@ Formula randomDistinct3Cnf(std::int32_t n, std::int32_t m, std::uint32_t seed) {
     if (seen.insert(clause).second) formula.clauses.push_back(clause);
   }
   return formula;
+}
+
+Formula torusVertexCover(int width, int height) {
+  if (width < 3 || height < 3) throw std::invalid_argument("torus sides must be >= 3");
+  Formula formula{width * height, {}};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int v = y * width + x;
+      formula.clauses.push_back({v, y * width + (x + 1) % width});
+      formula.clauses.push_back({v, ((y + 1) % height) * width + x});
+    }
+  }
+  return formula;
+}
+
+Formula pathVertexCover(int n) {
+  if (n < 1) throw std::invalid_argument("a path needs >= 1 vertex");
+  Formula formula{n, {}};
+  for (int v = 0; v + 1 < n; ++v) formula.clauses.push_back({v, v + 1});
+  return formula;
+}
+
+Formula cycleVertexCover(int n) {
+  if (n < 3) throw std::invalid_argument("a cycle needs >= 3 vertices");
+  Formula formula = pathVertexCover(n);
+  formula.clauses.push_back({n - 1, 0});
+  return formula;
+}
+
+Formula randomTreeVertexCover(int n, std::uint64_t seed) {
+  if (n < 1) throw std::invalid_argument("a tree needs >= 1 vertex");
+  Formula formula{n, {}};
+  if (n == 2) formula.clauses.push_back({0, 1});
+  if (n <= 2) return formula;
+  std::mt19937_64 random(seed);
+  std::vector<int> sequence(static_cast<std::size_t>(n - 2));
+  std::vector<int> degree(static_cast<std::size_t>(n), 1);
+  for (int& entry : sequence) {
+    entry = static_cast<int>(random() % static_cast<std::uint64_t>(n));
+    ++degree[static_cast<std::size_t>(entry)];
+  }
+  // Linear-time decoding: `leaf` walks up the labels, `next` follows freshly made leaves.
+  int pointer = 0;
+  while (degree[static_cast<std::size_t>(pointer)] != 1) ++pointer;
+  int leaf = pointer;
+  for (const int entry : sequence) {
+    formula.clauses.push_back({leaf, entry});
+    if (--degree[static_cast<std::size_t>(entry)] == 1 && entry < pointer) {
+      leaf = entry;
+    } else {
+      ++pointer;
+      while (degree[static_cast<std::size_t>(pointer)] != 1) ++pointer;
+      leaf = pointer;
+    }
+  }
+  formula.clauses.push_back({leaf, n - 1});
+  return formula;
+}
+
+Formula bandedMonotoneCnf(int n, int m, int k, int window, std::uint64_t seed) {
+  if (window < 1 || window > n || k < 1 || k > window || m < 0) {
+    throw std::invalid_argument("banded CNF needs 1 <= k <= window <= n and m >= 0");
+  }
+  std::mt19937_64 random(seed);
+  const auto below = [&](int bound) { return static_cast<int>(random() % static_cast<std::uint64_t>(bound)); };
+  Formula formula{n, {}};
+  std::set<std::vector<std::int32_t>> seen;
+  std::vector<int> offsets(static_cast<std::size_t>(window));
+  for (long long draws = 0; static_cast<int>(formula.clauses.size()) < m; ++draws) {
+    if (draws > 20LL * m + 1000) throw std::invalid_argument("banded CNF: too few distinct clauses for m");
+    const int start = below(n - window + 1);
+    std::iota(offsets.begin(), offsets.end(), 0);
+    std::vector<std::int32_t> clause;
+    for (int l = 0; l < k; ++l) {
+      std::swap(offsets[static_cast<std::size_t>(l)], offsets[static_cast<std::size_t>(l + below(window - l))]);
+      clause.push_back(start + offsets[static_cast<std::size_t>(l)]);
+    }
+    std::sort(clause.begin(), clause.end());
+    if (seen.insert(clause).second) formula.clauses.push_back(clause);
+  }
+  return formula;
+}
+
+Formula completeBipartiteVertexCover(int a, int b) {
+  if (a < 1 || b < 1) throw std::invalid_argument("complete bipartite sides must be >= 1");
+  Formula formula{a + b, {}};
+  for (int i = 0; i < a; ++i) {
+    for (int j = 0; j < b; ++j) formula.clauses.push_back({i, a + j});
+  }
+  return formula;
+}
+
+Formula completeGraphVertexCover(int n) {
+  if (n < 2) throw std::invalid_argument("a complete graph needs >= 2 vertices");
+  Formula formula{n, {}};
+  for (int i = 0; i < n; ++i) {
+    for (int j = i + 1; j < n; ++j) formula.clauses.push_back({i, j});
+  }
+  return formula;
+}
+
+Formula disjointClauses(int k, int count) {
+  if (k < 1 || count < 1) throw std::invalid_argument("disjoint clauses need k >= 1 and count >= 1");
+  Formula formula{k * count, {}};
+  for (int i = 0; i < count; ++i) {
+    std::vector<std::int32_t> clause;
+    for (int j = 0; j < k; ++j) clause.push_back(i * k + j);
+    formula.clauses.push_back(clause);
+  }
+  return formula;
+}
+
+Formula shuffled(Formula formula, std::uint64_t seed) {
+  std::mt19937_64 random(seed);
+  const auto shuffle = [&](auto& items) {
+    for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[random() % i]);
+  };
+  std::vector<std::int32_t> name(static_cast<std::size_t>(formula.variables));
+  std::iota(name.begin(), name.end(), 0);
+  shuffle(name);
+  for (auto& clause : formula.clauses) {
+    for (auto& v : clause) v = name[static_cast<std::size_t>(v)];
+    shuffle(clause);
+  }
+  shuffle(formula.clauses);
+  return formula;
+}
+
+Formula randomBlocks(int blocks, int blockVariables, int blockClauses, std::uint32_t seed) {
+  if (blocks < 1 || blockVariables > 64) throw std::invalid_argument("blocks need >= 1 block of <= 64 variables");
+  Formula formula{blocks * blockVariables, {}};
+  for (int i = 0; i < blocks; ++i) {
+    for (auto clause : randomDistinct3Cnf(blockVariables, blockClauses, seed + static_cast<std::uint32_t>(i)).clauses) {
+      for (auto& v : clause) v += i * blockVariables;
+      formula.clauses.push_back(clause);
+    }
+  }
+  return shuffled(formula, seed);
 }
 
 }  // namespace monocount::support

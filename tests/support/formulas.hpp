@@ -51,4 +51,44 @@ Formula randomMixedCnf(std::int32_t n, std::int32_t m, std::int32_t maxWidth, st
 // platform). The accuracy benchmark's random family; m must not exceed C(n, 3).
 Formula randomDistinct3Cnf(std::int32_t n, std::int32_t m, std::uint32_t seed);
 
+// Tori: vertex (x, y) is variable y * width + x, with clauses to ((x + 1) mod width, y) and
+// (x, (y + 1) mod height). Both sides at least 3, so the graph is simple.
+Formula torusVertexCover(int width, int height);
+
+Formula pathVertexCover(int n);
+
+Formula cycleVertexCover(int n);
+
+
+// The labelled tree of a uniformly random Pruefer sequence: n - 2 draws of
+// std::mt19937_64(seed)() % n (n >= 3; n = 1 and 2 give the one tree there is). Edge i joins
+// the smallest leaf of round i with its sequence entry; the last edge joins the two vertices
+// left. Same seed, same tree on every platform.
+Formula randomTreeVertexCover(int n, std::uint64_t seed);
+
+// Banded random monotone k-CNF: each clause draws a start a uniformly from 0..n-window and k
+// distinct variables uniformly from a..a+window-1 (a partial Fisher-Yates shuffle of the
+// window), by std::mt19937_64(seed)() % range; a clause drawn before is drawn again, until m
+// pairwise distinct clauses (throws after 20 m + 1000 draws: m is near the number there are).
+// Clauses are listed in increasing variable order.
+Formula bandedMonotoneCnf(int n, int m, int k, int window, std::uint64_t seed);
+
+
+// K_(a,b): A = variables 0..a-1, B = a..a+b-1; a cover holds all of A or all of B.
+Formula completeBipartiteVertexCover(int a, int b);
+
+// K_n: a cover leaves out at most one vertex.
+Formula completeGraphVertexCover(int n);
+
+// `count` clauses of k variables each on disjoint variables (clause i: i*k..i*k+k-1).
+Formula disjointClauses(int k, int count);
+
+// Variables renamed by a uniformly random permutation, clause order and each clause's literal
+// order shuffled, all by std::mt19937_64(seed): the model count is unchanged.
+Formula shuffled(Formula formula, std::uint64_t seed);
+
+// `blocks` random 3-CNF blocks, block i = randomDistinct3Cnf(blockVariables,
+// blockClauses, seed + i) on variables i*blockVariables.., then shuffled(..., seed).
+Formula randomBlocks(int blocks, int blockVariables, int blockClauses, std::uint32_t seed);
+
 }  // namespace monocount::support
