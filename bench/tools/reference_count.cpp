@@ -1,5 +1,5 @@
-// Reference counts for the benchmarks (the counters are in the test-support library, support/exact_counts.hpp): writes a family member in
-// DIMACS and prints its model count without sampling.
+// Reference counts for the benchmarks: writes a family member in DIMACS and prints its model
+// count without sampling (the counters are in the test-support library, support/exact_counts.hpp).
 //
 //   reference_count [--cnf FILE] [--decimal] [--check] [--exact | --float] [--shuffle SEED] FAMILY ARGS...
 //
