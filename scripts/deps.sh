@@ -3,7 +3,9 @@
 # root). Packages that are already present are left alone, so a second run is quick and offline.
 # The CMake build itself never installs anything.
 set -euo pipefail
-packages=(g++ cmake make dpkg-dev libboost-program-options-dev libboost-dev libgtest-dev libbenchmark-dev)
+packages=(g++ cmake make dpkg-dev libboost-program-options-dev libboost-iostreams-dev libboost-dev
+          zlib1g-dev liblzma-dev libbz2-dev libzstd-dev
+          libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

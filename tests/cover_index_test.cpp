@@ -20,9 +20,7 @@ struct CoverIndexTestAccess {
 
 namespace {
 
-using Lists = std::vector<std::vector<std::int32_t>>;
-
-Problem made(std::int32_t clauses, Lists lists) { return support::fromOccurrences(clauses, std::move(lists)); }
+using support::toProblem;
 
 // Every scan of a permutation against the plain reference query: up to 12 variables and 10
 // clauses, then up to 300 and 400, of 0 to 4 literals with repeats, so that empty clauses,
@@ -31,16 +29,14 @@ TEST(CoverIndex, AgreesWithTheReferenceOnRandomFormulasAndOrders) {
   using Scan = CoverIndex::Scan;
   std::mt19937 random(20240611);
   const auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
-  for (int formula = 0; formula < 4000; ++formula) {
-    const bool small = formula < 3000;
+  for (int trial = 0; trial < 4000; ++trial) {
+    const bool small = trial < 3000;
     const int variables = 1 + below(small ? 12 : 300);
     const int clauses = below(small ? 11 : 400);
-    Lists lists(static_cast<std::size_t>(variables));
-    for (int c = 0; c < clauses; ++c)
-      for (int literals = below(5); literals > 0; --literals)
-        lists[static_cast<std::size_t>(below(variables))].push_back(c);
-    for (auto& list : lists) std::sort(list.begin(), list.end());  // file order
-    const Problem problem = made(clauses, lists);
+    support::Formula formula{variables, support::Clauses(static_cast<std::size_t>(clauses))};
+    for (auto& clause : formula.clauses)
+      for (int literals = below(5); literals > 0; --literals) clause.push_back(below(variables));
+    const Problem problem = toProblem(formula);
     support::reference::PlainFormula plain(problem);
     CoverIndex index(problem);
 
@@ -51,8 +47,8 @@ TEST(CoverIndex, AgreesWithTheReferenceOnRandomFormulasAndOrders) {
       const std::int32_t expected = plain.coverPosition(order);
       for (const Scan scan : {Scan::forward, Scan::backward, Scan::clauses})
         ASSERT_EQ(index.coverPositionOfPermutation(order.data(), scan), expected)
-            << "formula " << formula << " scan " << static_cast<int>(scan);
-      ASSERT_EQ(index.coverPositionOfPermutation(order.data()), expected) << "formula " << formula;
+            << "formula " << trial << " scan " << static_cast<int>(scan);
+      ASSERT_EQ(index.coverPositionOfPermutation(order.data()), expected) << "formula " << trial;
     }
   }
 }
@@ -61,21 +57,28 @@ TEST(CoverIndex, ClearsItsStampsWhenTheEpochWraps) {
   const std::int32_t order[] = {0, 1, 2};
   using Scan = CoverIndex::Scan;
   // Wrapping to epoch 0 would take the fresh stamps (0) for touched clauses.
-  CoverIndex fresh(made(3, {{0}, {1}, {2}}));
+  const Problem units = toProblem({3, {{0}, {1}, {2}}});
+  CoverIndex fresh(units);
   CoverIndexTestAccess::setEpoch(fresh, std::numeric_limits<std::uint32_t>::max());
   EXPECT_EQ(fresh.coverPositionOfPermutation(order, Scan::forward), 2);
   // Wrapping to epoch 1 without clearing would take the first query's stamps for touched.
-  CoverIndex used(made(3, {{0}, {1}, {2}}));
+  CoverIndex used(units);
   EXPECT_EQ(used.coverPositionOfPermutation(order, Scan::forward), 2);
   CoverIndexTestAccess::setEpoch(used, std::numeric_limits<std::uint32_t>::max());
   for (int query = 0; query < 3; ++query) EXPECT_EQ(used.coverPositionOfPermutation(order, Scan::forward), 2);
 }
 
 TEST(CoverIndex, RefusesAProblemThatNoLoadProduces) {
-  EXPECT_THROW(CoverIndex(made(1, {{0}, {1}})), std::invalid_argument);  // index >= count
-  Problem shortLists = made(1, {{0}});
-  shortLists.variableCount = 2;
-  EXPECT_THROW(CoverIndex{shortLists}, std::invalid_argument);
+  const auto refused = [](auto edit) {
+    Problem problem = toProblem({2, {{0, 1}, {1}, {0}}});
+    edit(problem);
+    EXPECT_THROW(CoverIndex{problem}, std::invalid_argument);
+  };
+  refused([](Problem& p) { p.literals[3] = 2; });        // a variable index >= the count
+  refused([](Problem& p) { p.literals[0] = -1; });
+  refused([](Problem& p) { p.clauseCount = 4; });        // offsets for fewer clauses
+  refused([](Problem& p) { p.clauseBegin[2] = 1; });     // offsets that decrease
+  refused([](Problem& p) { p.literals.push_back(0); });  // literals past the last clause
 }
 
 }  // namespace

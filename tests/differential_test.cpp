@@ -233,27 +233,24 @@ TEST(Differential, DegenerateFormulasGiveTheExactCount) {
 // The reference is the oracle, so it is checked on values worked out by hand. Its cover query
 // is the one every other cover query is tested against.
 TEST(ReferenceEstimator, CoverPositionIsTheFirstCoveringPrefix) {
-  using Lists = std::vector<std::vector<std::int32_t>>;
   const struct {
     const char* name;
-    std::int32_t clauses;
-    Lists lists;
+    Formula formula;
     std::vector<std::int32_t> order;
     std::int32_t position;
   } cases[] = {
-      {"example, middle covers alone", 2, {{0}, {0, 1}, {1}}, {1, 0, 2}, 0},
-      {"example, second completes", 2, {{0}, {0, 1}, {1}}, {0, 1, 2}, 1},
-      {"example, from the end", 2, {{0}, {0, 1}, {1}}, {2, 0, 1}, 1},
-      {"last variable completes", 3, {{0}, {1}, {2}}, {2, 1, 0}, 2},
-      {"repeat counted once", 2, {{0, 0}, {0}, {1}}, {0, 1, 2}, 2},
-      {"completes before the list ends", 2, {{0}, {1, 1, 0}, {}}, {0, 1, 2}, 1},
-      {"empty clause never covered", 2, {{0}, {0}, {}}, {0, 1, 2}, 0},
-      {"declared clause without a line", 3, {{0}, {1}}, {0, 1}, 0},
-      {"no clauses: no comparison", 0, {{}, {}}, {1, 0}, 0},
-      {"no variables", 0, {}, {}, 0},
+      {"example, middle covers alone", {3, {{0, 1}, {1, 2}}}, {1, 0, 2}, 0},
+      {"example, second completes", {3, {{0, 1}, {1, 2}}}, {0, 1, 2}, 1},
+      {"example, from the end", {3, {{0, 1}, {1, 2}}}, {2, 0, 1}, 1},
+      {"last variable completes", {3, {{0}, {1}, {2}}}, {2, 1, 0}, 2},
+      {"repeat counted once", {3, {{0, 0, 1}, {2}}}, {0, 1, 2}, 2},
+      {"completes before the list ends", {3, {{0, 1}, {1, 1}}}, {0, 1, 2}, 1},
+      {"empty clause never covered", {3, {{0, 1}, {}}}, {0, 1, 2}, 0},
+      {"no clauses: no comparison", {2, {}}, {1, 0}, 0},
+      {"no variables", {0, {}}, {}, 0},
   };
   for (const auto& c : cases) {
-    reference::PlainFormula formula(support::fromOccurrences(c.clauses, c.lists));
+    reference::PlainFormula formula(toProblem(c.formula));
     EXPECT_EQ(formula.coverPosition(c.order), c.position) << c.name;
     EXPECT_EQ(formula.coverPosition(c.order), c.position) << c.name << ", asked again";
   }

@@ -7,14 +7,16 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "problem/input_error.hpp"
+#include "support/formulas.hpp"
 
 namespace monocount {
 namespace {
 
-using Lists = std::vector<std::vector<std::int32_t>>;
+using support::Clauses;
 
 std::string fixture(const std::string& name) {
   return std::string(MONOCOUNT_FIXTURES) + "/reader/" + name;
@@ -38,75 +40,87 @@ std::string refusal(const std::string& path) {
   return "(accepted)";
 }
 
-TEST(SplitLine, CutsAtRunsOfWhiteSpaceAndTheDelimiter) {
+TEST(NextField, CutsAtRunsOfWhiteSpace) {
   const struct {
-    std::string line;
-    char delimiter;
-    std::vector<std::string> fields;
+    std::string_view line;
+    std::vector<std::string_view> fields;
   } cases[] = {
-      {"", ' ', {}},
-      {" \t\r\v\f ", ' ', {}},                       // a line of blanks has no fields
-      {"  1  2 0  ", ' ', {"1", "2", "0"}},          // no empty field from doubled spaces
-      {"1\t2\t0\r", ' ', {"1", "2", "0"}},           // tabs separate; a CR is no field
-      {"a,b,,c", ',', {"a", "b", "c"}},
-      {"p\tcnf  3 2", ' ', {"p", "cnf", "3", "2"}},
+      {"", {}},
+      {" \t\r\v\f ", {}},                 // a line of blanks has no fields
+      {"  1  2 0  ", {"1", "2", "0"}},      // no empty field from doubled spaces
+      {"1\t2\t0\r", {"1", "2", "0"}},     // tabs separate; a CR is no field
+      {"p\tcnf  3 2", {"p", "cnf", "3", "2"}},
+      {std::string_view("a\0b c", 5), {std::string_view("a\0b", 3), "c"}},  // NUL is no blank
   };
   for (const auto& c : cases) {
-    std::vector<std::string> fields{"kept"};
-    splitLine(c.line, c.delimiter, fields);
-    std::vector<std::string> expected{"kept"};  // appends, never clears
-    expected.insert(expected.end(), c.fields.begin(), c.fields.end());
-    EXPECT_EQ(fields, expected) << '"' << c.line << '"';
+    std::vector<std::string_view> fields;
+    std::string_view rest = c.line, field;
+    while (nextField(rest, field)) fields.push_back(field);
+    EXPECT_EQ(fields, c.fields) << '"' << c.line << '"';
+    EXPECT_TRUE(rest.empty());
   }
 }
 
 TEST(ReadDimacs, StoresEveryAcceptedLayout) {
-  const Lists example{{0}, {0, 1}, {1}};
+  const Clauses example{{0, 1}, {1, 2}};
   const struct {
     const char* name;
     std::string content;
-    std::int32_t variables, clauses;
-    Lists lists;
+    std::int32_t variables;
+    Clauses clauses;
   } cases[] = {
-      {"worked-example", "c example\np cnf 3 2\n\n1 2 0\n2 3 0\n", 3, 2, example},
-      {"tabs", "p\tcnf\t3\t2\n1\t2\t0\n\t2\t3 0\n", 3, 2, example},
-      {"doubled-spaces", "p cnf  3 2\n1  2 0\n 2 3 0  \n", 3, 2, example},
-      {"crlf", "c\r\np cnf 3 2\r\n1 2 0\r\n2 3 0\r\n", 3, 2, example},
+      {"worked-example", "c example\np cnf 3 2\n\n1 2 0\n2 3 0\n", 3, example},
+      {"tabs", "p\tcnf\t3\t2\n1\t2\t0\n\t2\t3 0\n", 3, example},
+      {"doubled-spaces", "p cnf  3 2\n1  2 0\n 2 3 0  \n", 3, example},
+      {"crlf", "c\r\np cnf 3 2\r\n1 2 0\r\n2 3 0\r\n", 3, example},
+      {"byte-order-mark", "\xef\xbb\xbfp cnf 3 2\n1 2 0\n2 3 0\n", 3, example},
       // Empty lines and lines of blanks take no clause index.
-      {"blank-lines", "p cnf 3 2\n   \n1 2 0\n\t\n\n2 3 0\n", 3, 2, example},
-      {"no-final-line-feed", "p cnf 3 2\n1 2 0\n2 3 0", 3, 2, example},
-      {"trailing-percent-and-zero", "p cnf 3 2\n1 2 0\n2 3 0\n%\n0\n\n", 3, 2, example},
-      {"comments-anywhere", "c 1 2 0\np cnf 3 2\nc p cnf 9 9\n1 2 0\nc\n2 3 0\nc end\n", 3, 2,
-       example},
-      // The format word is not examined; fields after the clause count are ignored.
-      {"problem-line-extras", "p dnf 3 2 7 x\n1 2 0\n2 3 0\n", 3, 2, example},
-      {"atoi-numbers", "p cnf +12 2x\n12a 0\n+3 1b 0\n", 12, 2,
-       {{1}, {}, {1}, {}, {}, {}, {}, {}, {}, {}, {}, {0}}},
-      {"duplicates", "p cnf 2 2\n1 1 2 0\n2 2 0\n", 2, 2, {{0, 0}, {0, 1, 1}}},
-      {"empty-clause", "p cnf 2 3\n1 0\n0\n2 0\n", 2, 3, {{0}, {2}}},  // clause 1 empty
-      {"unused-variables", "p cnf 4 1\n2 0\n", 4, 1, {{}, {0}, {}, {}}},
-      {"no-clauses", "p cnf 2 0\n%\n", 2, 0, {{}, {}}},
+      {"blank-lines", "p cnf 3 2\n   \n1 2 0\n\t\n\n2 3 0\n", 3, example},
+      {"no-final-line-feed", "p cnf 3 2\n1 2 0\n2 3 0", 3, example},
+      {"trailing-percent-and-zero", "p cnf 3 2\n1 2 0\n2 3 0\n%\n0\n\n% 0\n", 3, example},
+      {"comments-anywhere", "c 1 2 0\np cnf 3 2\nc p cnf 9 9\n1 2 0\nc\n2 3 0\nc end\n", 3, example},
+      // A clause ends at its 0, wherever the lines break, comments between.
+      {"clauses-over-lines", "p cnf 3 2\n1\n2 0\n2\nc between\n\n3\n0\n", 3, example},
+      {"atoi-numbers", "p cnf +12 2x\n12a 0\n+3 1b 0\n", 12, {{11}, {2, 0}}},
+      {"duplicates", "p cnf 2 2\n1 1 2 0\n2 2 0\n", 2, {{0, 0, 1}, {1, 1}}},
+      {"empty-clause", "p cnf 2 3\n1 0\n0\n2 0\n", 2, {{0}, {}, {1}}},
+      {"unused-variables", "p cnf 4 1\n2 0\n", 4, {{1}}},
+      {"no-clauses", "p cnf 2 0\n%\n", 2, {}},
+      // Nothing is held per declared variable.
+      {"many-variables", "p cnf 100000000 1\n100000000 0\n", 100'000'000, {{99'999'999}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const Problem problem = readDimacs(writeFile(std::string(c.name) + ".cnf", c.content));
     EXPECT_EQ(problem.variableCount, c.variables);
-    EXPECT_EQ(problem.clauseCount, c.clauses);
-    EXPECT_EQ(problem.occurrences, c.lists);
+    EXPECT_EQ(problem.clauseCount, static_cast<std::int32_t>(c.clauses.size()));
+    EXPECT_EQ(support::clausesOf(problem), c.clauses);
+    EXPECT_LE(problem.literals.capacity() + problem.clauseBegin.capacity(), 64u);
   }
 }
 
-TEST(ReadDimacs, ReadsLinesLongerThanItsBuffer) {
-  // Three CRLF clause lines of 40000 literals each, about 230 KB apiece.
-  constexpr std::int32_t kVariables = 40000;
-  std::string content = "p cnf " + std::to_string(kVariables) + " 3\r\n";
-  for (int clause = 0; clause < 3; ++clause) {
+// Lines longer than the reader's first buffer (1 MiB), compressed or not, from a file and
+// from memory (the fuzz target's way in).
+TEST(ReadDimacs, ReadsEveryInputKindAndLongLines) {
+  const auto example = [](const std::string& file) { return support::clausesOf(readDimacs(fixture(file))); };
+  for (const char* file : {"example.cnf.gz", "example.cnf.xz", "example.cnf.bz2", "example.cnf.zst",
+                           "gzip-without-suffix.cnf"})
+    EXPECT_EQ(example(file), (Clauses{{0, 1}, {1, 2}})) << file;
+
+  constexpr std::int32_t kVariables = 200000;
+  std::string content = "p cnf " + std::to_string(kVariables) + " 2\r\n";
+  for (int clause = 0; clause < 2; ++clause) {
     for (std::int32_t v = 1; v <= kVariables; ++v) content += std::to_string(v) + ' ';
     content += "0\r\n";
   }
-  const Problem problem = readDimacs(writeFile("long-lines.cnf", content));
-  ASSERT_EQ(problem.occurrences.size(), static_cast<std::size_t>(kVariables));
-  for (const auto& list : problem.occurrences) ASSERT_EQ(list, (std::vector<std::int32_t>{0, 1, 2}));
+  InputSource memory(content, "long lines");
+  const Problem problem = readDimacs(memory);
+  ASSERT_EQ(problem.clauseCount, 2);
+  for (std::int32_t c = 0; c < 2; ++c) {
+    const auto clause = problem.clause(c);
+    ASSERT_EQ(clause.size(), static_cast<std::size_t>(kVariables));
+    EXPECT_EQ(clause.back(), kVariables - 1);
+  }
 }
 
 TEST(ReadDimacs, RefusesWithFileLineAndReason) {
@@ -143,6 +157,19 @@ TEST(ReadDimacs, RefusesWithFileLineAndReason) {
        ":3: more clauses than declared: the problem line (line 1) declares 1"},
       {"too-few-clauses.cnf",
        ":3: end of file after 2 clauses, but the problem line (line 1) declares 3"},
+      {"unsupported-format.cnf", ":1: unsupported format \"wcnf\": only cnf is read"},
+      {"problem-line-extras.cnf", ":1: unsupported format \"dnf\": only cnf is read"},
+      {"extra-problem-fields.cnf", ":1: problem line has 5 fields, expected \"p cnf VARIABLES CLAUSES\""},
+      // Nothing after the declared clauses holds a literal.
+      {"literal-after-clauses.cnf", ":3: more clauses than declared: the problem line (line 1) declares 1"},
+      {"literal-without-clauses.cnf", ":2: more clauses than declared: the problem line (line 1) declares 0"},
+      {"spanning-past-the-count.cnf", ":4: more clauses than declared: the problem line (line 1) declares 1"},
+      {"word-after-clauses.cnf",
+       ":4: found \"foo\" after the declared clauses, where only \"%\" and \"0\" may follow"},
+      {"unprintable-field.cnf", ":2: expected a variable number, found \"x\\0\\x1f\\xff\xc3\xa9\\\\\""},
+      {"truncated.cnf.gz", ": corrupt gzip data: unexpected end of data"},
+      {"truncated.cnf.zst", ": corrupt zstd data: unexpected end of data"},
+      {"plain-named.cnf.gz", ": cannot read: not gzip data, although the name ends in .gz"},
   };
   for (const auto& c : cases) {
     const std::string path = fixture(c.file);
@@ -153,8 +180,11 @@ TEST(ReadDimacs, RefusesWithFileLineAndReason) {
 TEST(ReadDimacs, RefusesAnUnreadablePathWithTheSystemsReason) {
   const std::string missing = fixture("no-such-file.cnf");
   EXPECT_EQ(refusal(missing), missing + ": cannot open: " + std::strerror(ENOENT));
+  EXPECT_EQ(refusal(""), std::string("\"\": cannot open: ") + std::strerror(ENOENT));
   const std::string directory = fixture("");
   EXPECT_EQ(refusal(directory), directory + ": cannot read: " + std::strerror(EISDIR));
+  // A line feed never comes: refused at the line limit instead of growing until memory runs out.
+  EXPECT_EQ(refusal("/dev/zero"), "/dev/zero:1: line longer than 64 MiB, the longest line the reader takes");
 }
 
 }  // namespace

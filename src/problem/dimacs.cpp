@@ -1,24 +1,26 @@
 #include "problem/dimacs.hpp"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <new>
+#include <vector>
 
 #include "problem/input_error.hpp"
+#include "problem/visible_text.hpp"
 
 namespace monocount {
 namespace {
 
-// Every variable costs its occurrence list here and a slot in every variable order; a count far
-// beyond any real formula would exhaust memory before the first clause is read.
+// Every variable costs the estimators a slot in every order and table; a count far beyond any
+// real formula would exhaust memory before the first sample.
 constexpr std::int32_t kMaxVariables = 100'000'000;
 
-bool isSeparator(char ch, char delimiter) {
-  return ch == delimiter || ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' ||
-         ch == '\f';
-}
+// The clause offsets are 32-bit.
+constexpr std::size_t kMaxLiterals = std::numeric_limits<std::uint32_t>::max();
+
+bool isBlank(char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
 
 bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
@@ -30,10 +32,10 @@ struct Number {
   std::int32_t value;
 };
 
-Number readNumber(const std::string& field) {
+Number readNumber(std::string_view field) {
   std::size_t i = 0;
-  const bool negative = !field.empty() && field[0] == '-';
-  if (!field.empty() && (field[0] == '-' || field[0] == '+')) ++i;
+  const bool negative = field[0] == '-';
+  if (field[0] == '-' || field[0] == '+') ++i;
   if (i == field.size() || !isDigit(field[i])) return {Number::kNoDigits, 0};
   const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
   std::int64_t magnitude = 0;
@@ -44,171 +46,219 @@ Number readNumber(const std::string& field) {
   return {Number::kOk, static_cast<std::int32_t>(negative ? -magnitude : magnitude)};
 }
 
-// A field quoted for a message, cut short so that a runaway field cannot flood it.
-std::string quoted(const std::string& field) {
-  constexpr std::size_t kShown = 40;
-  if (field.size() <= kShown) return '"' + field + '"';
-  return '"' + field.substr(0, kShown) + "...\"";
-}
-
-// Physical lines of a file, without their line feed. Lines have no length limit; a last
-// line without a line feed is still a line. Open and read failures throw InputError with
-// the path and the system's reason.
-class LineReader {
+// The physical lines of an input, without their line feed, handed out in place from one
+// buffer; a last line without a line feed is still a line. A line longer than kMaxLineBytes
+// is refused, so the buffer never grows beyond that.
+class LineSource {
  public:
-  explicit LineReader(const std::string& path)
-      : path_(path), file_(std::fopen(path.c_str(), "rb"), &std::fclose) {
-    if (!file_) throw InputError(path_ + ": cannot open: " + std::strerror(errno));
-  }
+  explicit LineSource(InputSource& input) : input_(input), buffer_(std::make_unique<char[]>(capacity_)) {}
 
-  // Replaces `line` with the next line; false at the end of the file.
-  bool next(std::string& line) {
-    line.clear();
-    bool started = false;
+  // The next line, valid until the next call; false at the end of the input.
+  bool next(std::string_view& line) {
+    char* data = buffer_.get();
     for (;;) {
-      if (pos_ == size_ && !refill()) return started;
-      started = true;
-      const char* start = buffer_.get() + pos_;
-      const std::size_t available = size_ - pos_;
-      const void* feed = std::memchr(start, '\n', available);
-      if (feed != nullptr) {
-        const auto length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
-        line.append(start, length);
-        pos_ += length + 1;
+      if (scan_ < size_) {
+        const void* feed = std::memchr(data + scan_, '\n', size_ - scan_);
+        if (feed != nullptr) {
+          const auto end = static_cast<std::size_t>(static_cast<const char*>(feed) - data);
+          line = std::string_view(data + pos_, end - pos_);
+          pos_ = scan_ = end + 1;
+          ++lines_;
+          return true;
+        }
+        scan_ = size_;
+      }
+      if (size_ - pos_ > kMaxLineBytes)
+        throw InputError(input_.name() + ':' + std::to_string(lines_ + 1) + ": line longer than " +
+                         std::to_string(kMaxLineBytes >> 20) + " MiB, the longest line the reader takes");
+      if (ended_) {
+        if (pos_ == size_) return false;
+        line = std::string_view(data + pos_, size_ - pos_);
+        pos_ = scan_ = size_;
+        ++lines_;
         return true;
       }
-      line.append(start, available);
-      pos_ = size_;
+      if (pos_ > 0) {  // keep only the unfinished line
+        std::memmove(data, data + pos_, size_ - pos_);
+        size_ -= pos_;
+        scan_ -= pos_;
+        pos_ = 0;
+      }
+      if (size_ == capacity_) {
+        const std::size_t grown = std::min(2 * capacity_, kMaxLineBytes + 1);
+        auto larger = std::make_unique<char[]>(grown);
+        std::memcpy(larger.get(), data, size_);
+        buffer_ = std::move(larger);
+        capacity_ = grown;
+        data = buffer_.get();
+      }
+      const std::size_t n = input_.read(data + size_, capacity_ - size_);
+      ended_ = n == 0;
+      size_ += n;
     }
+  }
+
+  // Lines handed out so far: the number of the current line.
+  std::int64_t lines() const { return lines_; }
+
+ private:
+  InputSource& input_;
+  std::size_t capacity_ = std::size_t{1} << 20;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t pos_ = 0;   // start of the next line
+  std::size_t scan_ = 0;  // [pos_, scan_) holds no line feed
+  std::size_t size_ = 0;
+  bool ended_ = false;
+  std::int64_t lines_ = 0;
+};
+
+class DimacsReader {
+ public:
+  explicit DimacsReader(InputSource& input) : input_(input), lines_(input) {}
+
+  Problem read() {
+    std::string_view line;
+    try {
+      while (lines_.next(line)) {
+        if (lines_.lines() == 1 && line.substr(0, 3) == "\xef\xbb\xbf") line.remove_prefix(3);
+        readLine(line);
+      }
+    } catch (const std::bad_alloc&) {
+      throw refuse("not enough memory to hold the formula: " + std::to_string(problem_.literals.size()) +
+                   " literals of " + std::to_string(clausesRead_) + " clauses read");
+    }
+    if (lines_.lines() == 0)
+      throw InputError(input_.name() + ": empty file: expected a problem line \"p cnf VARIABLES CLAUSES\"");
+    if (problemLine_ == 0) throw refuse("end of file without a problem line");
+    if (open_)
+      throw InputError(input_.name() + ':' + std::to_string(openLine_) + ": clause does not end with 0: last field is " +
+                       openField_);
+    if (clausesRead_ < declaredClauses_)
+      throw refuse("end of file after " + std::to_string(clausesRead_) + " clauses, but the problem line (line " +
+                   std::to_string(problemLine_) + ") declares " + std::to_string(declaredClauses_));
+    problem_.variableCount = variables_;
+    problem_.clauseCount = declaredClauses_;
+    return std::move(problem_);
   }
 
  private:
-  static constexpr std::size_t kBufferSize = 1 << 16;
-
-  bool refill() {
-    errno = 0;
-    size_ = std::fread(buffer_.get(), 1, kBufferSize, file_.get());
-    pos_ = 0;
-    if (size_ > 0) return true;
-    if (std::ferror(file_.get())) {
-      const int error = errno;
-      throw InputError(path_ + ": cannot read: " + (error != 0 ? std::strerror(error) : "read error"));
-    }
-    return false;
+  InputError refuse(const std::string& what) const {
+    return InputError(input_.name() + ':' + std::to_string(lines_.lines()) + ": " + what);
   }
 
-  std::string path_;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
-  std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kBufferSize);
-  std::size_t pos_ = 0;
-  std::size_t size_ = 0;
+  // A number field of the problem line or a literal field, refused when it holds no digits
+  // (naming `expected`) or does not fit in 32 bits.
+  std::int32_t number(std::string_view field, const char* expected) const {
+    const Number read = readNumber(field);
+    if (read.status == Number::kNoDigits)
+      throw refuse(std::string("expected ") + expected + ", found " + quotedText(field));
+    if (read.status == Number::kTooLarge)
+      throw refuse("number " + quotedText(field) + " does not fit in a 32-bit integer");
+    return read.value;
+  }
+
+  void readLine(std::string_view rest) {
+    std::string_view field;
+    if (!nextField(rest, field) || field == "c") return;
+    if (field == "p") return readProblemLine(rest);
+    if (problemLine_ == 0) throw refuse("clause line before the problem line");
+    // Each field with whether it is the last of its line.
+    std::string_view next;
+    for (;;) {
+      const bool more = nextField(rest, next);
+      readClauseField(field, !more);
+      if (!more) return;
+      field = next;
+    }
+  }
+
+  void readProblemLine(std::string_view rest) {
+    if (problemLine_ != 0)
+      throw refuse("second problem line (the first is on line " + std::to_string(problemLine_) + ")");
+    std::string_view fields[3];
+    std::size_t count = 1;
+    for (std::string_view field; nextField(rest, field); ++count)
+      if (count <= 3) fields[count - 1] = field;
+    if (count >= 2 && fields[0] != "cnf")
+      throw refuse("unsupported format " + quotedText(fields[0]) + ": only cnf is read");
+    if (count != 4)
+      throw refuse("problem line has " + std::to_string(count) + " fields, expected \"p cnf VARIABLES CLAUSES\"");
+    variables_ = number(fields[1], "the variable count");
+    declaredClauses_ = number(fields[2], "the clause count");
+    if (variables_ < 1) throw refuse("the variable count must be at least 1, found " + std::to_string(variables_));
+    if (variables_ > kMaxVariables)
+      throw refuse("the variable count " + std::to_string(variables_) + " exceeds the supported maximum " +
+                   std::to_string(kMaxVariables));
+    if (declaredClauses_ < 0)
+      throw refuse("the clause count must be at least 0, found " + std::to_string(declaredClauses_));
+    problemLine_ = lines_.lines();
+  }
+
+  void readClauseField(std::string_view field, bool lastOfLine) {
+    const Number read = readNumber(field);
+    if (!open_ && clausesRead_ >= declaredClauses_) {
+      // Past the declared clauses only fields that store nothing may follow.
+      if (field == "%" || (read.status == Number::kOk && read.value == 0)) return;
+      if (read.status == Number::kNoDigits)
+        throw refuse("found " + quotedText(field) + " after the declared clauses, where only \"%\" and \"0\" may follow");
+      throw refuse("more clauses than declared: the problem line (line " + std::to_string(problemLine_) +
+                   ") declares " + std::to_string(declaredClauses_));
+    }
+    if (read.status == Number::kNoDigits && lastOfLine)
+      throw refuse("clause does not end with 0: last field is " + quotedText(field));
+    const std::int32_t literal = number(field, "a variable number");
+    if (literal == 0) {
+      if (!lastOfLine) throw refuse("literal 0 before the last field: 0 only ends a clause");
+      problem_.clauseBegin.push_back(static_cast<std::uint32_t>(problem_.literals.size()));
+      ++clausesRead_;
+      open_ = false;
+      return;
+    }
+    if (literal < 0)
+      throw refuse("negative literal " + std::to_string(literal) +
+                   ": only monotone formulas (positive literals) are accepted");
+    if (literal > variables_)
+      throw refuse("variable " + std::to_string(literal) + " exceeds the declared variable count " +
+                   std::to_string(variables_));
+    if (problem_.literals.size() == kMaxLiterals)
+      throw refuse("more than " + std::to_string(kMaxLiterals) + " literals, more than the reader supports");
+    problem_.literals.push_back(literal - 1);
+    open_ = true;
+    if (lastOfLine) {  // the clause continues on a later line
+      openLine_ = lines_.lines();
+      openField_ = quotedText(field);
+    }
+  }
+
+  InputSource& input_;
+  LineSource lines_;
+  Problem problem_;
+  std::int32_t variables_ = 0;
+  std::int32_t declaredClauses_ = 0;
+  std::int64_t problemLine_ = 0;  // 0 until the problem line is read
+  std::int32_t clausesRead_ = 0;
+  bool open_ = false;             // a clause has literals but no 0 yet
+  std::int64_t openLine_ = 0;     // where the open clause's last line ended, and its last field
+  std::string openField_;
 };
 
 }  // namespace
 
-void splitLine(const std::string& line, char delimiter, std::vector<std::string>& fields) {
+bool nextField(std::string_view& rest, std::string_view& field) {
   std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && isSeparator(line[i], delimiter)) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && !isSeparator(line[i], delimiter)) ++i;
-    if (i > start) fields.emplace_back(line, start, i - start);
-  }
+  while (i < rest.size() && isBlank(rest[i])) ++i;
+  std::size_t end = i;
+  while (end < rest.size() && !isBlank(rest[end])) ++end;
+  field = rest.substr(i, end - i);
+  rest.remove_prefix(end);
+  return !field.empty();
 }
 
+Problem readDimacs(InputSource& input) { return DimacsReader(input).read(); }
+
 Problem readDimacs(const std::string& path) {
-  LineReader reader(path);
-  std::int32_t variables = 0;
-  std::int32_t clauses = 0;
-  std::vector<std::vector<std::int32_t>> lists;
-  std::int64_t problemLine = 0;  // 0 until the problem line is read
-  std::int64_t clauseLines = 0;  // the next clause index
-  std::int64_t lineNumber = 0;
-  std::string line;
-  std::vector<std::string> fields;
-
-  const auto refuse = [&](const std::string& what) {
-    return InputError(path + ':' + std::to_string(lineNumber) + ": " + what);
-  };
-  // A number field of the problem line or a literal field, refused when it holds no digits
-  // (naming `expected`) or does not fit in 32 bits.
-  const auto number = [&](const std::string& field, const char* expected) {
-    const Number read = readNumber(field);
-    if (read.status == Number::kNoDigits)
-      throw refuse(std::string("expected ") + expected + ", found " + quoted(field));
-    if (read.status == Number::kTooLarge)
-      throw refuse("number " + quoted(field) + " does not fit in a 32-bit integer");
-    return read.value;
-  };
-
-  while (reader.next(line)) {
-    ++lineNumber;
-    fields.clear();
-    splitLine(line, ' ', fields);
-    if (fields.empty() || fields[0] == "c") continue;
-
-    if (fields[0] == "p") {
-      if (problemLine != 0)
-        throw refuse("second problem line (the first is on line " + std::to_string(problemLine) +
-                     ")");
-      if (fields.size() < 4)
-        throw refuse("problem line has " + std::to_string(fields.size()) +
-                     " fields, expected \"p cnf VARIABLES CLAUSES\"");
-      variables = number(fields[2], "the variable count");
-      clauses = number(fields[3], "the clause count");
-      if (variables < 1)
-        throw refuse("the variable count must be at least 1, found " + std::to_string(variables));
-      if (variables > kMaxVariables)
-        throw refuse("the variable count " + std::to_string(variables) + " exceeds the supported maximum " +
-                     std::to_string(kMaxVariables));
-      if (clauses < 0)
-        throw refuse("the clause count must be at least 0, found " + std::to_string(clauses));
-      lists.resize(static_cast<std::size_t>(variables));
-      problemLine = lineNumber;
-      continue;
-    }
-
-    // A clause line: literal fields, then the terminator 0.
-    if (problemLine == 0) throw refuse("clause line before the problem line");
-    const std::size_t last = fields.size() - 1;
-    if (clauseLines >= clauses) {
-      // A line that stores nothing past the declared clauses (a lone "%" or "0") is harmless.
-      if (last == 0) {
-        ++clauseLines;
-        continue;
-      }
-      throw refuse("more clauses than declared: the problem line (line " +
-                   std::to_string(problemLine) + ") declares " + std::to_string(clauses));
-    }
-    for (std::size_t i = 0; i < last; ++i) {
-      const std::int32_t literal = number(fields[i], "a variable number");
-      if (literal < 0)
-        throw refuse("negative literal " + std::to_string(literal) +
-                     ": only monotone formulas (positive literals) are accepted");
-      if (literal == 0) throw refuse("literal 0 before the last field: 0 only ends a clause");
-      if (literal > variables)
-        throw refuse("variable " + std::to_string(literal) +
-                     " exceeds the declared variable count " + std::to_string(variables));
-      lists[static_cast<std::size_t>(literal - 1)].push_back(static_cast<std::int32_t>(clauseLines));
-    }
-    if (fields[last] != "0")
-      throw refuse("clause does not end with 0: last field is " + quoted(fields[last]));
-    ++clauseLines;
-  }
-
-  if (lineNumber == 0)
-    throw InputError(path + ": empty file: expected a problem line \"p cnf VARIABLES CLAUSES\"");
-  if (problemLine == 0) throw refuse("end of file without a problem line");
-  if (clauseLines < clauses)
-    throw refuse("end of file after " + std::to_string(clauseLines) +
-                 " clauses, but the problem line (line " + std::to_string(problemLine) +
-                 ") declares " + std::to_string(clauses));
-
-  Problem problem;
-  problem.variableCount = variables;
-  problem.clauseCount = clauses;
-  problem.occurrences = std::move(lists);
-  return problem;
+  InputSource input(path);
+  return readDimacs(input);
 }
 
 }  // namespace monocount

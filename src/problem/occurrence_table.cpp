@@ -1,32 +1,60 @@
 #include "problem/occurrence_table.hpp"
 
-#include <limits>
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
 namespace monocount {
 
+namespace {
+
+void checkShape(const Problem& problem) {
+  const auto invalid = [](const std::string& why) { throw std::invalid_argument("OccurrenceTable: " + why); };
+  if (problem.variableCount < 0 || problem.clauseCount < 0) invalid("negative counts");
+  const std::vector<std::uint32_t>& begin = problem.clauseBegin;
+  if (begin.size() != static_cast<std::size_t>(problem.clauseCount) + 1 || begin.front() != 0 ||
+      begin.back() != problem.literals.size())
+    invalid("clause offsets do not match the clause count and the literals");
+  for (std::size_t c = 0; c + 1 < begin.size(); ++c)
+    if (begin[c] > begin[c + 1]) invalid("clause offsets decrease");
+  for (const std::int32_t v : problem.literals)
+    if (v < 0 || v >= problem.variableCount)
+      invalid("variable index " + std::to_string(v) + " outside the variable count");
+}
+
+}  // namespace
+
 OccurrenceTable::OccurrenceTable(const Problem& problem)
     : variableCount(problem.variableCount), clauseCount(problem.clauseCount) {
-  if (variableCount < 0 || clauseCount < 0 || problem.occurrences.size() != static_cast<std::size_t>(variableCount))
-    throw std::invalid_argument("OccurrenceTable: the problem holds no loaded formula");
+  checkShape(problem);
+  const auto n = static_cast<std::size_t>(variableCount);
   clauseSizes.assign(static_cast<std::size_t>(clauseCount), 0);
-  begin.reserve(static_cast<std::size_t>(variableCount) + 1);
-  begin.push_back(0);
-  std::vector<std::int32_t> lastVariable(static_cast<std::size_t>(clauseCount), -1);
-  for (std::int32_t v = 0; v < variableCount; ++v) {
-    for (const std::int32_t c : problem.occurrences[static_cast<std::size_t>(v)]) {
-      if (c < 0 || c >= clauseCount)
-        throw std::invalid_argument("OccurrenceTable: clause index " + std::to_string(c) +
-                                    " outside the declared clause count");
-      if (lastVariable[static_cast<std::size_t>(c)] == v) continue;
-      lastVariable[static_cast<std::size_t>(c)] = v;
-      clauses.push_back(c);
+  begin.assign(n + 1, 0);
+  // lastClause[v]: the last clause that counted v, so that a repeat within a clause counts once.
+  std::vector<std::int32_t> lastClause(n, -1);
+  for (std::int32_t c = 0; c < clauseCount; ++c) {
+    for (const std::int32_t v : problem.clause(c)) {
+      auto& last = lastClause[static_cast<std::size_t>(v)];
+      if (last == c) continue;
+      last = c;
+      ++begin[static_cast<std::size_t>(v) + 1];
       ++clauseSizes[static_cast<std::size_t>(c)];
     }
-    if (clauses.size() > std::numeric_limits<std::uint32_t>::max())
-      throw std::length_error("OccurrenceTable: more than 2^32 occurrences");
-    begin.push_back(static_cast<std::uint32_t>(clauses.size()));
+  }
+  // Prefix sums make begin[v] the start of v's list; shifted up by one, begin[v + 1] is v's
+  // filling cursor, which ends at v's end, the start of v + 1's list. The total never exceeds
+  // the literal count, which fits the offsets' type.
+  for (std::size_t v = 1; v <= n; ++v) begin[v] += begin[v - 1];
+  clauses.resize(begin[n]);
+  for (std::size_t v = n; v > 0; --v) begin[v] = begin[v - 1];
+  std::fill(lastClause.begin(), lastClause.end(), -1);
+  for (std::int32_t c = 0; c < clauseCount; ++c) {
+    for (const std::int32_t v : problem.clause(c)) {
+      auto& last = lastClause[static_cast<std::size_t>(v)];
+      if (last == c) continue;
+      last = c;
+      clauses[begin[static_cast<std::size_t>(v) + 1]++] = c;
+    }
   }
 }
 

@@ -9,10 +9,12 @@ namespace monocount {
 
 // The clauses of every variable, packed, with a repeated clause index inside one list dropped
 // (it neither touches a new clause nor changes a count that matters), and the number of
-// distinct variables of every clause.
+// distinct variables of every clause. Built from the problem's clauses in one counting pass
+// and one filling pass; each list holds its clauses in file order.
 struct OccurrenceTable {
-  // Throws std::invalid_argument for occurrence lists that are not one per variable or name a
-  // clause outside the clause count.
+  // Throws std::invalid_argument for a problem whose clause arrays are not well formed
+  // (clauseBegin not clauseCount + 1 increasing offsets from 0 to literals.size(), or a
+  // variable index outside 0 .. variableCount - 1).
   explicit OccurrenceTable(const Problem& problem);
 
   std::int32_t variableCount;

@@ -5,7 +5,6 @@
 #include <random>
 #include <set>
 #include <stdexcept>
-#include <utility>
 
 namespace monocount::support {
 
@@ -13,19 +12,20 @@ Problem toProblem(const Formula& formula) {
   Problem problem;
   problem.variableCount = formula.variables;
   problem.clauseCount = static_cast<std::int32_t>(formula.clauses.size());
-  problem.occurrences.resize(static_cast<std::size_t>(formula.variables));
-  for (std::size_t c = 0; c < formula.clauses.size(); ++c)
-    for (const std::int32_t v : formula.clauses[c])
-      problem.occurrences[static_cast<std::size_t>(v)].push_back(static_cast<std::int32_t>(c));
+  for (const auto& clause : formula.clauses) {
+    problem.literals.insert(problem.literals.end(), clause.begin(), clause.end());
+    problem.clauseBegin.push_back(static_cast<std::uint32_t>(problem.literals.size()));
+  }
   return problem;
 }
 
-Problem fromOccurrences(std::int32_t clauseCount, std::vector<std::vector<std::int32_t>> lists) {
-  Problem problem;
-  problem.variableCount = static_cast<std::int32_t>(lists.size());
-  problem.clauseCount = clauseCount;
-  problem.occurrences = std::move(lists);
-  return problem;
+Clauses clausesOf(const Problem& problem) {
+  Clauses clauses;
+  for (std::int32_t c = 0; c < problem.clauseCount; ++c) {
+    const auto clause = problem.clause(c);
+    clauses.emplace_back(clause.begin(), clause.end());
+  }
+  return clauses;
 }
 
 void writeDimacs(const Formula& formula, std::ostream& out) {

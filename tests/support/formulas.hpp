@@ -19,12 +19,12 @@ struct Formula {
   Clauses clauses;
 };
 
-// The Problem the reader builds from the formula's DIMACS text.
+// The Problem the reader builds from the formula's DIMACS text (unchecked: also variable
+// indices outside the count, which no file produces).
 Problem toProblem(const Formula& formula);
 
-// A Problem with the given occurrence lists (one per variable) and declared clause count,
-// unchecked: also lists that no file produces.
-Problem fromOccurrences(std::int32_t clauseCount, std::vector<std::vector<std::int32_t>> lists);
+// The clauses of a well-formed Problem, back as lists.
+Clauses clausesOf(const Problem& problem);
 
 // "p cnf N M", then one line per clause: its variable numbers and 0.
 void writeDimacs(const Formula& formula, std::ostream& out);

@@ -10,7 +10,10 @@ namespace monocount::support::reference {
 PlainFormula::PlainFormula(const Problem& problem)
     : variableCount(problem.variableCount),
       clauseCount(problem.clauseCount),
-      occurrences(problem.occurrences) {}
+      occurrences(static_cast<std::size_t>(problem.variableCount)) {
+  for (std::int32_t c = 0; c < clauseCount; ++c)
+    for (const std::int32_t v : problem.clause(c)) occurrences[static_cast<std::size_t>(v)].push_back(c);
+}
 
 bool runtimeRandIsReproduced() {
 #if defined(__GLIBC__)

@@ -25,7 +25,8 @@ inline constexpr const char* kRuntimeRandNotReproduced =
 // every other cover query.
 class PlainFormula {
  public:
-  // Copies variableCount, clauseCount and occurrences; nothing is checked.
+  // Copies variableCount and clauseCount and lists every variable's clauses in file order, once
+  // per naming; nothing is checked.
   explicit PlainFormula(const Problem& problem);
 
   // The classic query: takes its own copy of the order, clears `covered` and refills it with
