@@ -54,7 +54,7 @@ int runExperiment(int argc, const char* const argv[], std::ostream& out, std::os
   Report report(out, err);
   po::variables_map variables;
   try {
-    po::store(po::parse_command_line(argc, argv, description), variables);
+    po::store(parseCommandLine(argc, argv, description), variables);
     if (variables.count("help") != 0) return report.help(description);
     if (variables.count("version") != 0) return report.version();
     if (variables.count("problem") == 0) return report.missingOption(Report::Missing::problem);

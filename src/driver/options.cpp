@@ -45,4 +45,15 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
       ("version", "Print the version and exit");
 }
 
+po::parsed_options parseCommandLine(int argc, const char* const argv[], const po::options_description& description) {
+  po::parsed_options parsed = po::command_line_parser(argc, argv).options(description).run();
+  for (const po::option& option : parsed.options) {
+    if (option.position_key >= 0 || option.string_key.empty()) {
+      const std::string argument = option.original_tokens.empty() ? std::string() : option.original_tokens.front();
+      throw po::error("unexpected argument '" + argument + "': every value follows its option, as in --problem FILE");
+    }
+  }
+  return parsed;
+}
+
 }  // namespace monocount
