@@ -27,14 +27,16 @@ std::string slurp(const std::filesystem::path& path) {
 
 std::string fixture(const std::string& name) { return std::string(MONOCOUNT_FIXTURES) + "/cli/" + name; }
 
-// Runs monocount with `arguments` (already quoted for the shell), standard error not a terminal.
-Outcome monocount(const std::string& arguments) {
+// Runs monocount with `arguments` (already quoted for the shell), standard input from `input`,
+// standard output to `output` when given (then `out` is empty), standard error not a terminal.
+Outcome monocount(const std::string& arguments, const std::string& input = "/dev/null", const char* output = nullptr) {
   const auto directory = std::filesystem::temp_directory_path();
   const std::string stem = "monocount_cli_" + std::to_string(::getpid());
   const auto out = directory / (stem + ".out");
   const auto err = directory / (stem + ".err");
   const std::string command =
-      std::string(MONOCOUNT_BINARY) + " " + arguments + " >" + out.string() + " 2>" + err.string() + " </dev/null";
+      std::string(MONOCOUNT_BINARY) + " " + arguments + " >" + (output != nullptr ? output : out.string()) + " 2>" +
+      err.string() + " <" + input;
   const int raw = std::system(command.c_str());
   Outcome run{slurp(out), slurp(err), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
   std::filesystem::remove(out);
@@ -109,6 +111,7 @@ TEST(CommandLine, RefusedCommandLinesExit255WithTheOptionsOnStandardError) {
       {"--seed 4294967296 --N 1 --R 1 --problem x", "the argument ('4294967296') for option '--seed' is invalid"},
       {"--seed 12x --N 1 --R 1 --problem x", "the argument ('12x') for option '--seed' is invalid"},
       {"--method exact --N 1 --R 1 --problem x", "the argument ('exact') for option '--method' is invalid"},
+      {"--problem x --N 1 --R 1 b.cnf", "unexpected argument 'b.cnf': every value follows its option"},
   };
   for (const Case& c : cases) {
     const Outcome run = monocount(c.arguments);
@@ -162,6 +165,34 @@ TEST(CommandLine, SameSeedSameNumbers) {
   EXPECT_NE(first.out.find("\n1 5"), std::string::npos) << first.out;  // about 5 covers
   const Outcome other = monocount("--problem " + fixture("path3.cnf") + " --N 2000 --R 3 --seed 1");
   EXPECT_NE(std::regex_replace(first.out, cpu, "\n"), std::regex_replace(other.out, cpu, "\n"));
+}
+
+// "-" is standard input, compressed or not; its messages name it <stdin>.
+TEST(CommandLine, ReadsStandardInput) {
+  const struct {
+    std::string input;
+    const char* out;  // found in standard output
+  } cases[] = {
+      {fixture("both.cnf"), "\nAverage: 3 0 "},
+      {std::string(MONOCOUNT_FIXTURES) + "/reader/example.cnf.gz", "\nAverage: "},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = monocount("--problem - --N 100 --R 1 --seed 1", c.input);
+    EXPECT_EQ(run.status, 0) << c.input;
+    EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+  }
+  const Outcome refused = monocount("--problem - --N 1 --R 1", fixture("negative.cnf"));
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.out.find(": <stdin>:3: negative literal -3"), std::string::npos) << refused.out;
+}
+
+// A report that cannot be written is a failure, not a success.
+TEST(CommandLine, UnwritableOutputExits2) {
+  for (const std::string& arguments : {std::string("--version"), "--problem " + fixture("both.cnf") + " --N 10 --R 2"}) {
+    const Outcome run = monocount(arguments, "/dev/null", "/dev/full");
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_EQ(run.err, "monocount: cannot write to standard output: the output is incomplete\n");
+  }
 }
 
 TEST(CommandLine, RefusedProblemFilesExit2WithoutAReport) {

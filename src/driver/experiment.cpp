@@ -45,13 +45,10 @@ void runReplications(const CommandLine& commandLine, bool seeded, Report& report
   report.averages();
 }
 
-}  // namespace
-
-int runExperiment(int argc, const char* const argv[], std::ostream& out, std::ostream& err, bool errIsTerminal) {
+int runWithReport(int argc, const char* const argv[], Report& report, std::ostream& err, bool errIsTerminal) {
   po::options_description description("Options");
   CommandLine commandLine;
   declareOptions(description, commandLine);
-  Report report(out, err);
   po::variables_map variables;
   try {
     po::store(parseCommandLine(argc, argv, description), variables);
@@ -71,6 +68,13 @@ int runExperiment(int argc, const char* const argv[], std::ostream& out, std::os
     return report.experimentFailed(error);
   }
   return Report::kCompleted;
+}
+
+}  // namespace
+
+int runExperiment(int argc, const char* const argv[], std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  Report report(out, err);
+  return report.checkedOutput(runWithReport(argc, argv, report, err, errIsTerminal));
 }
 
 }  // namespace monocount

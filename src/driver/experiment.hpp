@@ -9,7 +9,8 @@ namespace monocount {
 // (progress only when `errIsTerminal`). Returns the exit status:
 //   0    the run completed, or --help or --version was given;
 //   1    --problem, --N or --R is missing;
-//   2    the experiment failed (a refused problem file, exhausted memory, ...);
+//   2    the experiment failed (a refused problem file, exhausted memory, ...), or `out` could
+//        not be written;
 //   -1   the command line was refused (255 as the shell sees it).
 int runExperiment(int argc, const char* const argv[], std::ostream& out, std::ostream& err, bool errIsTerminal);
 

@@ -41,6 +41,13 @@ int Report::experimentFailed(const std::exception& error) {
   return kExperimentFailed;
 }
 
+int Report::checkedOutput(int status) {
+  out_.flush();
+  if (out_) return status;
+  err_ << "monocount: cannot write to standard output: the output is incomplete" << std::endl;
+  return status == kCompleted ? kExperimentFailed : status;
+}
+
 void Report::header() {
   out_ << std::endl;
   out_ << "#replication | estimator | RE | CPU" << std::endl;

@@ -27,7 +27,8 @@ namespace monocount {
 //   - CPU seconds are converted and divided in single precision, so they carry float rounding;
 //   - the Average line's middle column is the mean of the rows' relative errors, not the
 //     relative error of the pooled estimate.
-// Mended on purpose: a failed experiment exits with 2 (the classic tool said 0, success).
+// Mended on purpose: a failed experiment exits with 2 (the classic tool said 0, success), and so
+// does a run whose standard output could not be written (a full disk, a closed stream).
 class Report {
  public:
   enum Status : int { kCompleted = 0, kMissingOption = 1, kExperimentFailed = 2, kCommandLineRefused = -1 };
@@ -42,6 +43,10 @@ class Report {
   int commandLineRefused(const boost::program_options::error& error,
                          const boost::program_options::options_description& description);
   int experimentFailed(const std::exception& error);
+  // Flushes standard output and checks that everything written reached it; when not, says so
+  // on standard error and returns kExperimentFailed in place of kCompleted (any other status
+  // is kept). Called once, with the status the run would end with.
+  int checkedOutput(int status);
 
   // The table: the header, one row per replication (numbered from 1), then the rule and the
   // averages of the three columns.
