@@ -11,6 +11,11 @@ Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettin
 
 Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings) : method_(make(problem, settings)) {}
 
+MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize) {
+  if (settings.method == Method::split) return SplittingEstimator::memoryNeeded(problem);
+  return PermutationEstimator::memoryNeeded(problem, sampleSize);
+}
+
 Replication Estimator::estimateModelCount(std::int32_t sampleSize) {
   return std::visit([&](auto& estimator) { return estimator.estimateModelCount(sampleSize); }, method_);
 }

@@ -28,6 +28,10 @@ class Estimator {
   // Keeps a reference to `problem`, which must outlive the estimator.
   Estimator(const Problem& problem, const EstimatorSettings& settings);
 
+  // About what the estimator of `settings.method` takes for `problem` with replications of
+  // `sampleSize` samples (its tables, and what grows with the sample size).
+  static MemoryNeed memoryNeeded(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize);
+
   // The next replication of `sampleSize` samples (roots, for split).
   Replication estimateModelCount(std::int32_t sampleSize);
 

@@ -15,6 +15,13 @@ struct Replication {
   double relativeError = 0.0;
 };
 
+// About how many bytes an estimator takes: its tables, built once, and what grows with the
+// sample size N.
+struct MemoryNeed {
+  std::uint64_t tables = 0;
+  std::uint64_t samples = 0;
+};
+
 // Called now and then while a replication runs, with the number of samples (or roots) it has
 // finished so far.
 using ProgressCallback = std::function<void(std::int64_t done)>;

@@ -10,19 +10,41 @@
 
 namespace monocount {
 
+namespace {
+
+// No clause, or an empty one: every order scores the same known count, so no table is built.
+bool degenerate(const Problem& problem) { return problem.clauseCount == 0 || !problem.everyClauseTouchable(); }
+
+const Problem kNoFormula;
+
+}  // namespace
+
 PermutationEstimator::PermutationEstimator(const Problem& problem, std::uint32_t seed)
     : problem_(problem),
       source_(seed),
-      index_(problem),
-      shuffler_(problem.variableCount),
-      tails_(binomialTails(problem.variableCount)),
-      order_(static_cast<std::size_t>(std::max(problem.variableCount, 0))),
+      index_(degenerate(problem) ? kNoFormula : problem),
+      shuffler_(degenerate(problem) ? 0 : problem.variableCount),
+      tails_(degenerate(problem) ? std::vector<double>() : binomialTails(problem.variableCount)),
+      order_(degenerate(problem) ? 0 : static_cast<std::size_t>(std::max(problem.variableCount, 0))),
       noClauses_(problem.clauseCount == 0),
       unsatisfiable_(!problem.everyClauseTouchable()) {
   for (std::size_t k = 0; k < tails_.size(); ++k) {
     if (std::isinf(tails_[k])) lastInfiniteTail_ = static_cast<std::int32_t>(k);
   }
   squares_.resize(tails_.size());
+}
+
+MemoryNeed PermutationEstimator::memoryNeeded(const Problem& problem, std::int32_t sampleSize) {
+  if (degenerate(problem)) return {};
+  const auto n = static_cast<std::uint64_t>(problem.variableCount);
+  const std::uint64_t m = static_cast<std::uint64_t>(problem.clauseCount);
+  const std::uint64_t occurrences = problem.literals.size();
+  // Per variable: the cover index's lists, stamps and positions (12), the shuffler's bound (16),
+  // the order (4), the tail, square and count tables (24) and the extended-range tails (16);
+  // per clause the index's four arrays; per occurrence its two copies.
+  const std::uint64_t width = n <= 0xFF ? 1 : n <= 0xFFFF ? 2 : 4;
+  return {.tables = 72 * n + 16 * m + 8 * occurrences,
+          .samples = width * static_cast<std::uint64_t>(std::max(sampleSize, 0))};
 }
 
 Replication PermutationEstimator::estimateModelCount(std::int32_t sampleSize) {
@@ -74,7 +96,8 @@ WideReal PermutationEstimator::sampleAndScore(std::size_t sampleCount, double& r
   for (const Length length : lengths) sum += tails_[length];
   const double mean = sum / count;
   if (std::isinf(mean)) return scoreWide(lengths, relativeError, nullptr);
-  for (std::int32_t length = shortest; length <= n; ++length) {
+  // Without samples (the only case that reaches here without tables) nothing is looked up.
+  for (std::int32_t length = shortest; length <= n && sampleCount > 0; ++length) {
     const double deviation = tails_[static_cast<std::size_t>(length)] - mean;
     squares_[static_cast<std::size_t>(length)] = deviation * deviation;
   }

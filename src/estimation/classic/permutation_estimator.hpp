@@ -28,6 +28,12 @@ class PermutationEstimator {
   // must outlive the estimator.
   PermutationEstimator(const Problem& problem, std::uint32_t seed);
 
+  // About what the estimator takes for `problem` with replications of `sampleSize` samples:
+  // its tables (some 70 bytes per variable), and one cover length per sample (1, 2 or 4
+  // bytes). Nothing for a formula without clauses or with an empty clause, for which no table
+  // is built.
+  static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize);
+
   // One replication of `sampleSize` samples: the mean score and its relative standard error.
   // For sampleSize <= 0 both are NaN and nothing is drawn.
   Replication estimateModelCount(std::int32_t sampleSize);

@@ -24,6 +24,15 @@ SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t see
       engine_(seed),
       degenerate_(problem.clauseCount == 0 || !problem.everyClauseTouchable()) {}
 
+MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const SplittingSettings& settings) {
+  if (problem.clauseCount == 0 || !problem.everyClauseTouchable()) return {};
+  const auto n = static_cast<std::uint64_t>(problem.variableCount);
+  const std::uint64_t m = static_cast<std::uint64_t>(problem.clauseCount);
+  const std::uint64_t table = 4 * n + 8 * m + 4 * problem.literals.size();
+  const std::uint64_t chains = static_cast<std::uint64_t>(std::max(settings.pilotWalkers, 1)) + 2;
+  return {.tables = table + 16 * n + chains * (4 * n + 4 * m), .samples = 0};
+}
+
 void SplittingEstimator::ensurePlan() {
   if (plan_ || degenerate_) return;
   if (!table_) table_ = std::make_unique<OccurrenceTable>(problem_);

@@ -48,6 +48,12 @@ class SplittingEstimator {
   // Keeps a reference to `problem`, which must outlive the estimator.
   SplittingEstimator(const Problem& problem, std::uint32_t seed, SplittingSettings settings = {});
 
+  // About what the estimator takes for `problem`: the occurrence table, the binomials and the
+  // pilot's and the stages' chains (one order and one set of clause counts each); nothing
+  // grows with the sample size, and nothing is built for a formula without clauses or with an
+  // empty clause.
+  static MemoryNeed memoryNeeded(const Problem& problem, const SplittingSettings& settings = {});
+
   // One replication of `sampleSize` independent root samples: the mean score and the relative
   // standard error of that mean (population standard deviation over sqrt(N) * mean, as the
   // classic estimator computes it). NaN for both when sampleSize <= 0.
