@@ -29,12 +29,14 @@ std::string fixture(const std::string& name) { return std::string(MONOCOUNT_FIXT
 
 // Runs monocount with `arguments` (already quoted for the shell), standard input from `input`,
 // standard output to `output` when given (then `out` is empty), standard error not a terminal.
-Outcome monocount(const std::string& arguments, const std::string& input = "/dev/null", const char* output = nullptr) {
+// `prefix` runs in the same shell first.
+Outcome monocount(const std::string& arguments, const std::string& input = "/dev/null", const char* output = nullptr,
+                  const std::string& prefix = "") {
   const auto directory = std::filesystem::temp_directory_path();
   const std::string stem = "monocount_cli_" + std::to_string(::getpid());
   const auto out = directory / (stem + ".out");
   const auto err = directory / (stem + ".err");
-  const std::string command =
+  const std::string command = prefix +
       std::string(MONOCOUNT_BINARY) + " " + arguments + " >" + (output != nullptr ? output : out.string()) + " 2>" +
       err.string() + " <" + input;
   const int raw = std::system(command.c_str());
@@ -184,6 +186,26 @@ TEST(CommandLine, ReadsStandardInput) {
   const Outcome refused = monocount("--problem - --N 1 --R 1", fixture("negative.cnf"));
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.out.find(": <stdin>:3: negative literal -3"), std::string::npos) << refused.out;
+}
+
+// Memory follows the formula: nothing is built per variable for a formula without clauses, and a
+// run that needs more than is available is refused before it starts, saying what to lower.
+TEST(CommandLine, MemoryFollowsTheFormulaAndTheRunsNeeds) {
+  for (const char* method : {"crude", "split"}) {
+    const Outcome run = monocount("--problem " + fixture("no-clauses-many-variables.cnf") + " --N 5 --R 1 --method " + method);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("\n1 3.68467e+30102999 0 "), std::string::npos) << run.out;
+  }
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer cannot start under an address-space limit";
+#endif
+  const Outcome refused = monocount("--problem " + fixture("path3.cnf") + " --N 2147483647 --R 1", "/dev/null",
+                                    nullptr, "ulimit -v 1000000; ");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_TRUE(std::regex_search(refused.out, std::regex("^Unhandled Exception reached the top of main: not enough memory "
+                                                        "for N = 2147483647 samples of 3 variables: the run needs about "
+                                                        "2.0 GiB, [0-9]+ MiB are available; lower --N,")))
+      << refused.out;
 }
 
 // A report that cannot be written is a failure, not a success.
