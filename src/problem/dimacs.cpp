@@ -157,19 +157,37 @@ class DimacsReader {
     return read.value;
   }
 
-  void readLine(std::string_view rest) {
-    std::string_view field;
-    if (!nextField(rest, field) || field == "c") return;
-    if (field == "p") return readProblemLine(rest);
-    if (problemLine_ == 0) throw refuse("clause line before the problem line");
-    // Each field with whether it is the last of its line.
-    std::string_view next;
-    for (;;) {
-      const bool more = nextField(rest, next);
-      readClauseField(field, !more);
-      if (!more) return;
-      field = next;
+  // Clause lines take the fast path: a field of plain digits is read as it is cut; anything
+  // else goes through readClauseField.
+  void readLine(std::string_view line) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    skipBlanks(p, end);
+    if (p == end) return;
+    if ((*p == 'c' || *p == 'p') && (p + 1 == end || isBlank(p[1]))) {
+      if (*p == 'p') readProblemLine(std::string_view(p + 1, static_cast<std::size_t>(end - p - 1)));
+      return;
     }
+    if (problemLine_ == 0) throw refuse("clause line before the problem line");
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::int32_t>::max();
+    while (p != end) {
+      const char* const start = p;
+      std::uint64_t value = 0;
+      for (; p != end && isDigit(*p) && value <= kLargest; ++p) value = value * 10 + static_cast<std::uint64_t>(*p - '0');
+      const bool plain = p != start && value <= kLargest && (p == end || isBlank(*p));
+      while (p != end && !isBlank(*p)) ++p;
+      const std::string_view field(start, static_cast<std::size_t>(p - start));
+      skipBlanks(p, end);
+      const bool lastOfLine = p == end;
+      if (plain && (open_ || clausesRead_ < declaredClauses_))
+        addLiteral(static_cast<std::int32_t>(value), field, lastOfLine);
+      else
+        readClauseField(field, lastOfLine);
+    }
+  }
+
+  static void skipBlanks(const char*& p, const char* end) {
+    while (p != end && isBlank(*p)) ++p;
   }
 
   void readProblemLine(std::string_view rest) {
@@ -207,6 +225,14 @@ class DimacsReader {
     if (read.status == Number::kNoDigits && lastOfLine)
       throw refuse("clause does not end with 0: last field is " + quotedText(field));
     const std::int32_t literal = number(field, "a variable number");
+    if (literal < 0)
+      throw refuse("negative literal " + std::to_string(literal) +
+                   ": only monotone formulas (positive literals) are accepted");
+    addLiteral(literal, field, lastOfLine);
+  }
+
+  // A literal >= 0 of a declared clause: 0 ends the clause.
+  void addLiteral(std::int32_t literal, std::string_view field, bool lastOfLine) {
     if (literal == 0) {
       if (!lastOfLine) throw refuse("literal 0 before the last field: 0 only ends a clause");
       problem_.clauseBegin.push_back(static_cast<std::uint32_t>(problem_.literals.size()));
@@ -214,9 +240,6 @@ class DimacsReader {
       open_ = false;
       return;
     }
-    if (literal < 0)
-      throw refuse("negative literal " + std::to_string(literal) +
-                   ": only monotone formulas (positive literals) are accepted");
     if (literal > variables_)
       throw refuse("variable " + std::to_string(literal) + " exceeds the declared variable count " +
                    std::to_string(variables_));
