@@ -51,7 +51,7 @@ Number readNumber(std::string_view field) {
 // is refused, so the buffer never grows beyond that.
 class LineSource {
  public:
-  explicit LineSource(InputSource& input) : input_(input), buffer_(std::make_unique<char[]>(capacity_)) {}
+  explicit LineSource(InputSource& input) : input_(input), buffer_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
 
   // The next line, valid until the next call; false at the end of the input.
   bool next(std::string_view& line) {
@@ -86,7 +86,7 @@ class LineSource {
       }
       if (size_ == capacity_) {
         const std::size_t grown = std::min(2 * capacity_, kMaxLineBytes + 1);
-        auto larger = std::make_unique<char[]>(grown);
+        auto larger = std::make_unique_for_overwrite<char[]>(grown);
         std::memcpy(larger.get(), data, size_);
         buffer_ = std::move(larger);
         capacity_ = grown;

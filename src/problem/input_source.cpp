@@ -168,7 +168,7 @@ struct InputSource::Impl {
       case Compression::zstd:
         zstd = ZSTD_createDStream();
         if (zstd == nullptr) throw std::bad_alloc();
-        zstdIn = std::make_unique<char[]>(ZSTD_DStreamInSize());
+        zstdIn = std::make_unique_for_overwrite<char[]>(ZSTD_DStreamInSize());
         zstdInput.src = zstdIn.get();
         return;
     }
