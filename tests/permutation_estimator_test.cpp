@@ -96,7 +96,9 @@ TEST(PermutationEstimator, LargeGridGivesFinitePositiveEstimatesAndErrors) {
   const Problem problem = support::toProblem(support::gridVertexCover(60, 60));
   PermutationEstimator estimator(problem, 3);
   for (int replication = 0; replication < 2; ++replication) {
-    const auto [estimate, relativeError] = estimator.estimateModelCount(200);
+    const Replication row = estimator.estimateModelCount(200);
+    const WideReal estimate = row.estimate;
+    const double relativeError = row.relativeError;
     EXPECT_TRUE(estimate.isFinite());
     EXPECT_GT(estimate, WideReal(1.0));
     EXPECT_TRUE(std::isfinite(relativeError));

@@ -2,10 +2,28 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "estimation/numerics/wide_real.hpp"
 
 namespace monocount {
+
+// How many samples of a replication had each cover length (the length of the shortest prefix
+// of the sample's order that touches every clause). Only the lengths first .. first +
+// counts.size() - 1 are stored; every other length had no sample. `samples` counts every
+// sample, also those of a formula with an empty clause, which have no cover length at all.
+struct CoverLengthCounts {
+  std::int32_t first = 0;
+  std::vector<std::uint64_t> counts;
+  std::uint64_t samples = 0;
+
+  // Adds the samples of `other`, length by length (blocks of one replication, or the
+  // replications of a run, merge this way).
+  void add(const CoverLengthCounts& other);
+  // The shortest length with a sample; -1 when there is none.
+  std::int32_t shortest() const;
+};
 
 // What one replication of an estimator yields: the estimate of the number of satisfying
 // assignments and its relative standard error (the standard error of the estimate divided by
@@ -13,6 +31,18 @@ namespace monocount {
 struct Replication {
   WideReal estimate;
   double relativeError = 0.0;
+  // The crude estimator, always: the cover lengths of its samples (the estimate is the mean
+  // over them of C(n, L) + ... + C(n, n)). Also the split estimator, on a formula whose count
+  // is known without sampling. Empty when nothing was sampled.
+  CoverLengthCounts coverLengths;
+  // The split estimator, when asked for the spectrum (EstimatorSettings::spectrum): its
+  // estimate of N(k), the number of satisfying sets of k variables, for k = 0 .. n, each a
+  // mean over the replication's samples as `estimate` is (their sum over k is `estimate`, up to
+  // rounding). Empty otherwise; the spectrum then follows from `coverLengths`.
+  std::vector<WideReal> sizeEstimates;
+  // What the estimator wants the user to know about this replication, one sentence each,
+  // written once per run however many replications raise it.
+  std::vector<std::string> warnings;
 };
 
 // About how many bytes an estimator takes: its tables, built once, and what grows with the

@@ -25,6 +25,7 @@ PermutationEstimator::PermutationEstimator(const Problem& problem, std::uint32_t
       index_(degenerate(problem) ? kNoFormula : problem),
       shuffler_(degenerate(problem) ? 0 : problem.variableCount),
       tails_(degenerate(problem) ? std::vector<double>() : binomialTails(problem.variableCount)),
+      counts_(tails_.size()),
       order_(degenerate(problem) ? 0 : static_cast<std::size_t>(std::max(problem.variableCount, 0))),
       noClauses_(problem.clauseCount == 0),
       unsatisfiable_(!problem.everyClauseTouchable()) {
@@ -49,32 +50,46 @@ MemoryNeed PermutationEstimator::memoryNeeded(const Problem& problem, std::int32
 
 Replication PermutationEstimator::estimateModelCount(std::int32_t sampleSize) {
   const std::size_t sampleCount = sampleSize > 0 ? static_cast<std::size_t>(sampleSize) : 0;
+  Replication result;
   if (sampleCount > 0 && (noClauses_ || unsatisfiable_)) {
-    // Every order scores the same exact count: every assignment, or none.
-    return {noClauses_ ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0), 0.0};
+    // Every order scores the same exact count: every assignment (the empty prefix already
+    // covers), or none (no prefix covers).
+    result.estimate = noClauses_ ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0);
+    result.coverLengths.samples = sampleCount;
+    if (noClauses_) result.coverLengths.counts.assign(1, sampleCount);
+    return result;
   }
   const std::int32_t n = problem_.variableCount;
-  Replication result;
+  std::int32_t shortest = n;
   if (n <= 0xFF) {
-    result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths8_);
+    result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths8_, shortest);
   } else if (n <= 0xFFFF) {
-    result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths16_);
+    result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths16_, shortest);
   } else {
-    result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths32_);
+    result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths32_, shortest);
+  }
+  // The samples per cover length, from counts_, trimmed to the lengths that occurred.
+  CoverLengthCounts& lengths = result.coverLengths;
+  lengths.samples = sampleCount;
+  std::int32_t longest = n;
+  while (sampleCount > 0 && longest >= shortest && counts_[static_cast<std::size_t>(longest)] == 0) --longest;
+  if (sampleCount > 0 && longest >= shortest) {
+    lengths.first = shortest;
+    lengths.counts.assign(counts_.begin() + shortest, counts_.begin() + longest + 1);
   }
   return result;
 }
 
 template <typename Length>
 WideReal PermutationEstimator::sampleAndScore(std::size_t sampleCount, double& relativeError,
-                                              std::vector<Length>& lengths) {
+                                              std::vector<Length>& lengths, std::int32_t& shortest) {
   lengths.resize(sampleCount);
   std::iota(order_.begin(), order_.end(), 0);
   const std::span<std::int32_t> order(order_);
   const std::int32_t n = problem_.variableCount;
   // Roughly 2^24 variable steps between two progress reports.
   const std::size_t chunk = std::max<std::size_t>(1, (std::size_t{1} << 24) / static_cast<std::size_t>(n));
-  std::int32_t shortest = n;
+  shortest = n;
   for (std::size_t done = 0; done < sampleCount;) {
     const std::size_t end = std::min(sampleCount, done + chunk);
     for (std::size_t sample = done; sample < end; ++sample) {
@@ -89,11 +104,19 @@ WideReal PermutationEstimator::sampleAndScore(std::size_t sampleCount, double& r
 
   // The classic statistics, in the classic order of operations: the mean of the scores, the
   // population standard deviation around it, and the standard error relative to the mean.
-  // The scores are looked up again rather than stored, which gives the same sums.
+  // The scores are looked up again rather than stored, which gives the same sums. The samples
+  // per cover length are counted on the way (in the shadow of the sum's latency).
   const double count = static_cast<double>(sampleCount);
-  if (shortest <= lastInfiniteTail_) return scoreWide(lengths, relativeError, nullptr);
+  std::fill(counts_.begin(), counts_.end(), 0);
+  if (shortest <= lastInfiniteTail_) {
+    for (const Length length : lengths) ++counts_[length];
+    return scoreWide(lengths, relativeError, nullptr);
+  }
   double sum = 0.0;
-  for (const Length length : lengths) sum += tails_[length];
+  for (const Length length : lengths) {
+    sum += tails_[length];
+    ++counts_[length];
+  }
   const double mean = sum / count;
   if (std::isinf(mean)) return scoreWide(lengths, relativeError, nullptr);
   // Without samples (the only case that reaches here without tables) nothing is looked up.
@@ -111,14 +134,12 @@ WideReal PermutationEstimator::sampleAndScore(std::size_t sampleCount, double& r
 
 // The same statistics where the classic arithmetic overflows: scores from the extended-range
 // table, summed per cover length. When the classic mean itself stayed finite it is kept, so
-// only the relative error differs from the classic result.
+// only the relative error differs from the classic result. Needs counts_ filled.
 template <typename Length>
 WideReal PermutationEstimator::scoreWide(const std::vector<Length>& lengths, double& relativeError,
                                          const double* classicMean) {
   const std::int32_t n = problem_.variableCount;
   if (wideTails_.empty()) wideTails_ = wideBinomialTails(n);
-  counts_.assign(static_cast<std::size_t>(n) + 1, 0);
-  for (const Length length : lengths) ++counts_[length];
 
   const WideReal count(static_cast<double>(lengths.size()));
   std::size_t distinct = 0;

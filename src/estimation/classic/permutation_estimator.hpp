@@ -34,8 +34,9 @@ class PermutationEstimator {
   // is built.
   static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize);
 
-  // One replication of `sampleSize` samples: the mean score and its relative standard error.
-  // For sampleSize <= 0 both are NaN and nothing is drawn.
+  // One replication of `sampleSize` samples: the mean score, its relative standard error and
+  // the samples per cover length. For sampleSize <= 0 the first two are NaN, the counts empty
+  // and nothing is drawn.
   Replication estimateModelCount(std::int32_t sampleSize);
 
   // Called now and then during a replication with the number of samples drawn so far.
@@ -43,7 +44,8 @@ class PermutationEstimator {
 
  private:
   template <typename Length>
-  WideReal sampleAndScore(std::size_t sampleCount, double& relativeError, std::vector<Length>& lengths);
+  WideReal sampleAndScore(std::size_t sampleCount, double& relativeError, std::vector<Length>& lengths,
+                          std::int32_t& shortest);
   template <typename Length>
   WideReal scoreWide(const std::vector<Length>& lengths, double& relativeError, const double* classicMean);
 
@@ -55,7 +57,7 @@ class PermutationEstimator {
   std::int32_t lastInfiniteTail_ = -1; // tails_[k] is +inf exactly for k <= this
   std::vector<WideReal> wideTails_;    // built on first need
   std::vector<double> squares_;        // (T[L] - mean)^2 per cover length, for one replication
-  std::vector<std::uint64_t> counts_;  // samples per cover length, for the extended-range path
+  std::vector<std::uint64_t> counts_;  // samples per cover length 0 .. n, of one replication
   std::vector<std::int32_t> order_;
   bool noClauses_;
   bool unsatisfiable_;
