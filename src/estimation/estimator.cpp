@@ -9,7 +9,9 @@ Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettin
   return Methods(std::in_place_type<PermutationEstimator>, problem, settings.seed);
 }
 
-Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings) : method_(make(problem, settings)) {}
+Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings) : method_(make(problem, settings)) {
+  if (auto* split = std::get_if<SplittingEstimator>(&method_)) split->recordSizes(settings.spectrum);
+}
 
 MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize) {
   if (settings.method == Method::split) return SplittingEstimator::memoryNeeded(problem);
@@ -22,6 +24,15 @@ Replication Estimator::estimateModelCount(std::int32_t sampleSize) {
 
 void Estimator::onProgress(ProgressCallback callback) {
   std::visit([&](auto& estimator) { estimator.onProgress = std::move(callback); }, method_);
+}
+
+}  // namespace monocount
+
+namespace monocount {
+
+std::optional<SplittingPlan> Estimator::splittingPlan() const {
+  if (const auto* split = std::get_if<SplittingEstimator>(&method_)) return split->currentPlan();
+  return std::nullopt;
 }
 
 }  // namespace monocount

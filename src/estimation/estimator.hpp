@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <variant>
 
 #include "estimation/classic/permutation_estimator.hpp"
@@ -14,11 +15,15 @@ namespace monocount {
 // splitting on the cover length, for formulas whose satisfying fraction is tiny.
 enum class Method { crude, split };
 
-// How the estimator runs: the method, and the seed from which every generator the method
-// uses is seeded, so that the seed fixes every replication.
+// How the estimator runs: the method, the seed from which every generator the method uses is
+// seeded, so that the seed fixes every replication, and whether replications estimate N(k)
+// for every size k (the crude estimator always yields its cover lengths, from which they
+// follow; split counts its contributions per size only when asked, and draws the same numbers
+// either way).
 struct EstimatorSettings {
   Method method = Method::crude;
   std::uint32_t seed = 0;
+  bool spectrum = false;
 };
 
 // The one way the driver runs replications, whatever the method: chosen once, seeded once,
@@ -37,6 +42,10 @@ class Estimator {
 
   // Called now and then during a replication with the samples finished so far.
   void onProgress(ProgressCallback callback);
+
+  // The levels and factors split runs on, once its first replication has placed them; none for
+  // crude, before the first replication and on a formula whose count needs no sampling.
+  std::optional<SplittingPlan> splittingPlan() const;
 
  private:
   using Methods = std::variant<PermutationEstimator, SplittingEstimator>;

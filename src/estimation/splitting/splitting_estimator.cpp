@@ -78,6 +78,7 @@ void SplittingEstimator::prepare(SplittingPlan plan) {
     stage.extraStep = factor - std::floor(factor);
     const WideReal weight = t < last ? reach / WideReal(factor) : reach;
     reach = weight;
+    stage.weight = weight;
     stage.bandLow = t < last ? plan.levels[t + 1] + 1 : 1;
     stage.bandOffset = bands_.size();
     bands_.resize(bands_.size() + static_cast<std::size_t>(stage.level - stage.bandLow + 1));
@@ -142,6 +143,7 @@ WideReal SplittingEstimator::scoreRoot() {
   WideReal score;
   for (const std::size_t slot : touched_) {
     score += bands_[slot] * WideReal(static_cast<double>(hits_[slot]));
+    if (recordSizes_) replicationHits_[slot] += static_cast<std::uint64_t>(hits_[slot]);
     hits_[slot] = 0;
   }
   touched_.clear();
@@ -150,13 +152,19 @@ WideReal SplittingEstimator::scoreRoot() {
 
 Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
   if (sampleSize <= 0) {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    return {WideReal(nan), nan};
+    Replication none;
+    none.estimate = none.relativeError = std::numeric_limits<double>::quiet_NaN();
+    return none;
   }
   if (degenerate_) {
-    return {problem_.clauseCount == 0 ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0), 0.0};
+    Replication exact;
+    exact.estimate = problem_.clauseCount == 0 ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0);
+    exact.coverLengths.samples = static_cast<std::uint64_t>(sampleSize);
+    if (problem_.clauseCount == 0) exact.coverLengths.counts.assign(1, static_cast<std::uint64_t>(sampleSize));
+    return exact;
   }
   ensurePlan();
+  if (recordSizes_) replicationHits_.assign(bands_.size(), 0);
   // The mean is the plain sum over N; the squared deviations around it come from Welford's
   // running update, which equals sum (score - mean)^2 without keeping the N scores.
   WideReal sum;
@@ -177,7 +185,29 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
   // The classic statistics: population standard deviation, standard error relative to the mean.
   const WideReal count(static_cast<double>(sampleSize));
   const WideReal average = sum / count;
-  return {average, (sqrt(squares / count) / (sqrt(count) * average)).toDouble()};
+  Replication result;
+  result.estimate = average;
+  result.relativeError = (sqrt(squares / count) / (sqrt(count) * average)).toDouble();
+  if (recordSizes_) result.sizeEstimates = sizeEstimates(sampleSize);
+  return result;
+}
+
+std::vector<WideReal> SplittingEstimator::sizeEstimates(std::int32_t roots) const {
+  // An entry (stage t, lowest k j) stands for C(n, k) at every k = j .. level_t with the
+  // stage's weight: per stage, the hits of the entries at or below k, times C(n, k) and the
+  // weight, over the roots.
+  std::vector<WideReal> sizes(static_cast<std::size_t>(problem_.variableCount) + 1);
+  const WideReal count(static_cast<double>(roots));
+  for (const Stage& stage : stages_) {
+    const WideReal weight = stage.weight / count;
+    std::uint64_t hits = 0;
+    for (std::int32_t k = stage.bandLow; k <= stage.level; ++k) {
+      hits += replicationHits_[stage.bandOffset + static_cast<std::size_t>(k - stage.bandLow)];
+      if (hits == 0) continue;
+      sizes[static_cast<std::size_t>(k)] += binomials_[static_cast<std::size_t>(k)] * weight * WideReal(static_cast<double>(hits));
+    }
+  }
+  return sizes;
 }
 
 }  // namespace monocount

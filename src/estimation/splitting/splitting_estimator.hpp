@@ -56,8 +56,16 @@ class SplittingEstimator {
 
   // One replication of `sampleSize` independent root samples: the mean score and the relative
   // standard error of that mean (population standard deviation over sqrt(N) * mean, as the
-  // classic estimator computes it). NaN for both when sampleSize <= 0.
+  // classic estimator computes it). NaN for both when sampleSize <= 0. With recordSizes on,
+  // also the estimate of N(k) for every k (Replication::sizeEstimates); on a formula whose
+  // count needs no sampling, the cover lengths instead (all 0 without clauses, none with an
+  // empty clause).
   Replication estimateModelCount(std::int32_t sampleSize);
+
+  // Whether replications also estimate N(k) for every size k: the contributions of each root
+  // are then also counted per band entry over the replication (once per root and entry, not
+  // per chain step), and expanded to sizes at its end. Off by default.
+  void recordSizes(bool on) { recordSizes_ = on; }
 
   // Called now and then during a replication with the number of roots finished so far.
   ProgressCallback onProgress;
@@ -68,6 +76,9 @@ class SplittingEstimator {
   void usePlan(SplittingPlan plan);
   // The plan in force (running the pilot first if there is none yet and the formula needs one).
   const SplittingPlan& plan();
+  // The plan in force, without running the pilot: none before the first replication or usePlan,
+  // nor on a formula whose count needs no sampling.
+  const std::optional<SplittingPlan>& currentPlan() const { return plan_; }
   // One root's score under the current plan, and the order of the root's last stage-0 draw.
   WideReal scoreRoot();
   const std::vector<std::int32_t>& rootOrder() const;
@@ -85,10 +96,13 @@ class SplittingEstimator {
     double extraStep = 0.0;          // s_t - floor(s_t): chance of one more step
     std::size_t bandOffset = 0;      // this stage's weighted band sums in bands_
     std::int32_t bandLow = 1;        // lowest k of the band
+    WideReal weight = 1.0;           // of each contribution: 1 / (s_0 ... s_t); at the last stage 1 / (s_0 ... s_(T-1))
     std::int32_t stepsLeft = 0;      // chain steps the current member still runs
   };
 
   void prepare(SplittingPlan plan);
+  // N(k) for k = 0 .. n from replicationHits_ over `roots` roots.
+  std::vector<WideReal> sizeEstimates(std::int32_t roots) const;
   void ensurePlan();
   std::int32_t drawSteps(const Stage& stage);
   // Counts one contribution of a state with cover length `length` at `stage`.
@@ -111,6 +125,8 @@ class SplittingEstimator {
   std::vector<WideReal> bands_;
   std::vector<std::int64_t> hits_;       // contributions of the current root per entry of bands_
   std::vector<std::size_t> touched_;     // entries with hits, in the order first hit
+  bool recordSizes_ = false;
+  std::vector<std::uint64_t> replicationHits_;  // with recordSizes_: hits per entry of bands_ over a replication
   std::int64_t chainSteps_ = 0;
   std::vector<std::int64_t> memberCounts_;
 };
