@@ -47,6 +47,8 @@ long double WideReal::log2Abs() const {
   return std::log2(std::fabs(mantissa_)) + static_cast<long double>(exponent_);
 }
 
+long double WideReal::log10Abs() const { return log2Abs() * std::log10(2.0L); }
+
 double WideReal::toDouble() const {
   if (!isFinite() || isZero()) return static_cast<double>(mantissa_);
   if (exponent_ > DBL_MAX_EXP) return static_cast<double>(signOf(mantissa_) * HUGE_VALL);
@@ -139,7 +141,7 @@ std::ostream& operator<<(std::ostream& out, const WideReal& value) {
   // Beyond the double's range: the decimal exponent from the binary one, then the leading
   // digits in %e form, with the trailing zeros dropped as the general notation does.
   const int precision = out.precision() > 0 ? static_cast<int>(out.precision()) : 1;
-  const long double log10Value = value.log2Abs() * std::log10(2.0L);
+  const long double log10Value = value.log10Abs();
   long double decimalExponent = std::floor(log10Value);
   const long double leading = std::pow(10.0L, log10Value - decimalExponent);
   char digits[64];

@@ -36,6 +36,12 @@ class WideReal {
   bool isNegative() const;
   // log2 of the magnitude (-inf for zero).
   long double log2Abs() const;
+  // log10 of the magnitude (-inf for zero).
+  long double log10Abs() const;
+  // The value is mantissa() * 2^exponent(), the mantissa's magnitude in [0.5, 1) for a finite
+  // non-zero value (0, an infinity or NaN otherwise, with exponent 0).
+  long double mantissa() const { return mantissa_; }
+  std::int64_t exponent() const { return exponent_; }
 
   WideReal operator-() const { return WideReal(-mantissa_, exponent_, Raw{}); }
   WideReal& operator+=(const WideReal& other);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "estimation/numerics/wide_real.hpp"
+#include "estimation/replication.hpp"
+
+namespace monocount {
+
+// Whether a crude estimate is carried by cover lengths its samples did not reach: the count
+// (no p), or the probability at p (sum_k N(k) p^k (1 - p)^(n - k)), from the pooled cover
+// lengths of a run. The crude estimator puts N(k) = 0 at every size below the shortest length
+// sampled, s. That is harmless when the terms of the sum have peaked above s; it is not when
+//   - the largest estimated term lies within two sizes of s, so the terms still grow toward
+//     the sizes no sample reached, and
+//   - the term just below s could still be large: with no sample of length s - 1 or less
+//     among S, the chance of one is below 3/S (95 % upper bound), so the term at s - 1 is at
+//     most C(n, s - 1) * 3/S (times its weight); this bound reaches a tenth of the largest
+//     term (it does not when many samples sit at s, or s is 1, below which there is no cover).
+// Then the estimate is likely far too low, and the spread of the replications, which all miss
+// the same lengths, does not show it. `binomials` holds C(n, k) for k = 0 .. n. False without
+// samples.
+bool restsOnUnreachedLengths(const CoverLengthCounts& pooled, const std::vector<WideReal>& binomials,
+                             std::optional<double> p = std::nullopt);
+
+}  // namespace monocount

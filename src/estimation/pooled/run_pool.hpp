@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "estimation/numerics/mean.hpp"
+#include "estimation/numerics/wide_real.hpp"
+#include "estimation/pooled/probability.hpp"
+#include "estimation/pooled/spectrum.hpp"
+#include "estimation/pooled/spread.hpp"
+#include "estimation/replication.hpp"
+#include "problem/problem.hpp"
+
+namespace monocount {
+
+// What a run pools beyond the count: the spectrum N(k), and the probabilities at some p.
+struct PoolRequest {
+  bool spectrum = false;
+  std::vector<double> probabilities;
+  // Whether the replications must estimate N(k) (EstimatorSettings::spectrum).
+  bool needsSizes() const { return spectrum || !probabilities.empty(); }
+};
+
+// The answer of a run's replications taken together.
+struct PooledRun {
+  std::int64_t replications = 0;
+  // The mean of the estimates (to the last bit the table's Average), and its spread.
+  PooledValue count;
+  // The crude estimate rests on cover lengths no sample reached (restsOnUnreachedLengths).
+  bool countLikelyTooLow = false;
+  // N(k) for k = 0 .. n, when asked.
+  std::vector<SizeCount> spectrum;
+  // In the order asked, each with the same check as the count.
+  std::vector<ProbabilityEstimate> probabilities;
+  std::vector<bool> probabilityLikelyTooLow;
+  // The warnings of the pooled answer, one sentence each.
+  std::vector<std::string> warnings;
+};
+
+// Pools a run's replications one at a time; stores per size and per p, not per replication.
+class RunPool {
+ public:
+  // Keeps a reference to `problem`, which must outlive the pool.
+  RunPool(const Problem& problem, PoolRequest request);
+  void add(const Replication& replication);
+  PooledRun result() const;
+
+ private:
+  const Problem& problem_;
+  PoolRequest request_;
+  std::vector<WideReal> binomials_;
+  std::int64_t replications_ = 0;
+  RunningWideMean mean_;
+  Spread spread_;
+  CoverLengthCounts lengths_;
+  SpectrumPool spectrum_;
+  ProbabilityPool probabilities_;
+};
+
+}  // namespace monocount

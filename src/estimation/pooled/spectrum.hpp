@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "estimation/numerics/wide_real.hpp"
+#include "estimation/pooled/spread.hpp"
+#include "estimation/replication.hpp"
+
+namespace monocount {
+
+// N(k) for k = 0 .. n from cover lengths: C(n, k) times the share of the samples whose cover
+// length is at most k (a set of k variables touches every clause exactly when the first k of
+// a uniform order do, and the first k of a uniform order are a uniform k-set). `binomials`
+// holds C(n, k) for k = 0 .. n. All NaN when there are no samples.
+std::vector<WideReal> sizesFromCoverLengths(const CoverLengthCounts& lengths, const std::vector<WideReal>& binomials);
+
+// A replication's estimate of N(k) for k = 0 .. n: its sizeEstimates when its estimator made
+// them, else those of its cover lengths.
+std::vector<WideReal> sizeEstimates(const Replication& replication, const std::vector<WideReal>& binomials);
+
+// The pooled estimate of N(k) at one size k.
+struct SizeCount {
+  std::int32_t size = 0;
+  // False when no sample reached the size (every replication estimated 0 while the formula
+  // has satisfying sets, or there were no samples): N(k) is then unknown, not 0.
+  bool reached = false;
+  PooledValue count;
+};
+
+// The spectrum of a run: the replications' estimates of N(k), pooled size by size.
+class SpectrumPool {
+ public:
+  // A pool of `sizes` sizes, k = 0 .. sizes - 1 (n + 1 of them for n variables).
+  explicit SpectrumPool(std::size_t sizes) : sizes_(sizes) {}
+  // One replication's estimates, k = 0 .. n.
+  void add(const std::vector<WideReal>& sizes);
+  // Every size of the pool.
+  std::vector<SizeCount> result() const;
+
+ private:
+  std::vector<Spread> sizes_;
+};
+
+}  // namespace monocount
