@@ -2,13 +2,17 @@
 // exit status as the shell sees them.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <nlohmann/json.hpp>
 #include <string>
+
+#include "support/formulas.hpp"
 
 namespace {
 
@@ -61,6 +65,7 @@ TEST(CommandLine, PresenceOfTheThreeInputs) {
       {"--problem x.cnf --R 5", "No sample size specified\n"},
       {"--problem x.cnf --N 10", "No replication number specified\n"},
       {"--R 1 --N 1", "No problem specified\n"},  // only the first missing one is reported
+      {"--format json --spectrum --N 10 --R 2", "No problem specified\n"},  // in every format
   };
   for (const Case& c : cases) {
     const Outcome run = monocount(c.arguments);
@@ -71,14 +76,15 @@ TEST(CommandLine, PresenceOfTheThreeInputs) {
 }
 
 TEST(CommandLine, HelpWinsOverEverythingButParseErrors) {
-  for (const char* arguments : {"--help", "--help --N 5", "--problem nowhere.cnf --help --N 1 --R 1"}) {
+  for (const char* arguments : {"--help", "--help --N 5", "--problem nowhere.cnf --help --N 1 --R 1", "--help --format json"}) {
     const Outcome run = monocount(arguments);
     EXPECT_EQ(run.status, 0) << arguments;
     EXPECT_EQ(run.err, "");
     ASSERT_EQ(run.out.rfind("Basic Command Line Parameter App\nOptions:\n", 0), 0u) << run.out;
     // Every option, in declaration order, the two additions last.
     std::size_t at = 0;
-    for (const char* option : {"--help", "--problem", "--N", "--R", "--seed", "--method"}) {
+    for (const char* option : {"--help", "--problem", "--N", "--R", "--seed", "--method", "--format", "--spectrum",
+                               "--probability", "--version"}) {
       const std::size_t found = run.out.find(std::string("  ") + option + " ", at);
       ASSERT_NE(found, std::string::npos) << option;
       at = found;
@@ -114,6 +120,12 @@ TEST(CommandLine, RefusedCommandLinesExit255WithTheOptionsOnStandardError) {
       {"--seed 12x --N 1 --R 1 --problem x", "the argument ('12x') for option '--seed' is invalid"},
       {"--method exact --N 1 --R 1 --problem x", "the argument ('exact') for option '--method' is invalid"},
       {"--problem x --N 1 --R 1 b.cnf", "unexpected argument 'b.cnf': every value follows its option"},
+      {"--format xml --N 1 --R 1 --problem x", "the argument ('xml') for option '--format' is invalid"},
+      {"--format csv --format json --N 1 --R 1 --problem x", "option '--format' cannot be specified more than once"},
+      {"--probability 1.5 --N 1 --R 1 --problem x", "the argument ('1.5') for option '--probability' is invalid"},
+      {"--probability nan --N 1 --R 1 --problem x", "the argument ('nan') for option '--probability' is invalid"},
+      {"--probability 0.5x --N 1 --R 1 --problem x", "the argument ('0.5x') for option '--probability' is invalid"},
+      {"--probability -0.1 --N 1 --R 1 --problem x", "the argument ('-0.1') for option '--probability' is invalid"},
   };
   for (const Case& c : cases) {
     const Outcome run = monocount(c.arguments);
@@ -238,6 +250,95 @@ TEST(CommandLine, RefusedProblemFilesExit2WithoutAReport) {
               ", application will now exit\n");
     EXPECT_EQ(run.out.find("#replication"), std::string::npos);
   }
+}
+
+// The formula written to a temporary DIMACS file that lives as long as the object.
+struct FormulaFile {
+  explicit FormulaFile(const monocount::support::Formula& formula)
+      : path(std::filesystem::temp_directory_path() / ("monocount_cli_" + std::to_string(::getpid()) + ".cnf")) {
+    std::ofstream out(path);
+    monocount::support::writeDimacs(formula, out);
+  }
+  ~FormulaFile() { std::filesystem::remove(path); }
+  std::filesystem::path path;
+};
+
+TEST(CommandLine, MccLinesOfAnExactCount) {
+  const Outcome run = monocount("--problem " + fixture("both.cnf") + " --N 100 --R 2 --format mcc");
+  EXPECT_EQ(run.status, 0);
+  const std::string tail = "s SATISFIABLE\nc s type mc\nc s log10-estimate 0.4771212547\nc s approx arb int 3\n";
+  ASSERT_GT(run.out.size(), tail.size());
+  EXPECT_EQ(run.out.substr(run.out.size() - tail.size()), tail) << run.out;
+  std::istringstream lines(run.out.substr(0, run.out.size() - tail.size()));
+  for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind("c o ", 0), 0u) << line;
+}
+
+TEST(CommandLine, JsonCarriesTheRunAndItsSeed) {
+  for (const char* method : {"crude", "split"}) {
+    const std::string options = "--problem " + fixture("path3.cnf") + " --N 500 --R 3 --method " + method +
+                                " --spectrum --probability 0.5 --probability 1 --format json";
+    const Outcome run = monocount(options);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.err, "");
+    const nlohmann::json document = nlohmann::json::parse(run.out);
+    EXPECT_EQ(document["tool"], (nlohmann::json{{"name", "monocount"}, {"version", MONOCOUNT_VERSION}}));
+    EXPECT_EQ(document["options"]["N"], 500);
+    EXPECT_EQ(document["options"]["probability"], nlohmann::json::array({0.5, 1.0}));
+    EXPECT_TRUE(document["options"]["seed"].is_null());
+    EXPECT_EQ(document["seed"]["source"], "clock");
+    EXPECT_EQ(document["problem"], (nlohmann::json{{"path", fixture("path3.cnf")}, {"variables", 3}, {"clauses", 2},
+                                                   {"literals", 4}}));
+    EXPECT_EQ(document["method"]["name"], method);
+    EXPECT_EQ(document["method"].contains("levels"), std::string(method) == "split");
+    ASSERT_EQ(document["replications"].size(), 3u);
+    for (const char* field : {"replication", "estimate", "log10", "relativeError", "cpuSeconds", "wallSeconds"}) {
+      EXPECT_TRUE(document["replications"][2][field].is_number()) << field;
+    }
+    for (const char* field : {"estimate", "log10", "standardError", "relativeError"}) {
+      EXPECT_TRUE(document["pooled"][field].is_number()) << field;
+    }
+    const nlohmann::json& interval = document["pooled"]["confidenceInterval"];
+    EXPECT_LE(interval["low"].get<double>(), document["pooled"]["estimate"].get<double>());
+    EXPECT_EQ(document["spectrum"].size(), 4u);
+    EXPECT_EQ(document["probabilities"][1]["probability"], 1.0);
+    EXPECT_EQ(document["warnings"], nlohmann::json::array());
+    // The clock's seed, given back, gives the same estimates.
+    const std::string seed = std::to_string(document["seed"]["value"].get<std::uint32_t>());
+    const nlohmann::json again = nlohmann::json::parse(monocount(options + " --seed " + seed).out);
+    for (int r = 0; r < 3; ++r) EXPECT_EQ(again["replications"][r]["estimate"], document["replications"][r]["estimate"]);
+  }
+}
+
+TEST(CommandLine, SpectrumAndProbabilityTablesFollowTheReport) {
+  const Outcome run =
+      monocount("--problem " + fixture("both.cnf") + " --N 10 --R 1 --seed 1 --spectrum --probability 0.5");
+  EXPECT_EQ(run.status, 0);
+  const std::string rule = "-----------------------------------------\n";
+  EXPECT_NE(run.out.find("Average: 3 0 "), std::string::npos) << run.out;
+  const std::string tail = "\n#size | N(size) | RE\n" + rule + "0 not reached\n1 2 n/a\n2 1 n/a\n" +
+                           "\n#p | probability | RE\n" + rule + "0.5 0.75 n/a\n";
+  EXPECT_EQ(run.out.substr(run.out.size() - std::min(run.out.size(), tail.size())), tail) << run.out;
+}
+
+TEST(CommandLine, CrudeWarnsOnceOnStandardErrorWhenItMissesTheShortCovers) {
+  const FormulaFile grid(monocount::support::gridVertexCover(12, 12));
+  const std::string warning = "warning: the estimate is likely far too low";
+  for (const char* format : {"table", "json", "csv", "mcc"}) {
+    const Outcome run = monocount("--problem " + grid.path.string() + " --N 10000 --R 3 --seed 2 --format " + format);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err.rfind(warning, 0), 0u) << format << ": " << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    if (std::string(format) == "table") {
+      const std::regex table(std::string(kHeaderPattern) + "([123] .*\n){3}-----------------------------------------\nAverage: .*\n");
+      EXPECT_TRUE(std::regex_match(run.out, table)) << run.out;
+    }
+    if (std::string(format) == "json") {
+      EXPECT_EQ(nlohmann::json::parse(run.out)["warnings"][0], run.err.substr(9, run.err.size() - 10));
+    }
+  }
+  const FormulaFile small(monocount::support::gridVertexCover(6, 6));
+  EXPECT_EQ(monocount("--problem " + small.path.string() + " --N 10000 --R 3 --seed 2").err, "");
+  EXPECT_EQ(monocount("--problem " + grid.path.string() + " --N 1000 --R 3 --seed 2 --method split").err, "");
 }
 
 }  // namespace

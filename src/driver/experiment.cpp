@@ -1,21 +1,31 @@
 #include "driver/experiment.hpp"
 
 #include <boost/program_options.hpp>
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
+#include "driver/csv_report.hpp"
+#include "driver/json_report.hpp"
 #include "driver/machine_memory.hpp"
+#include "driver/mcc_report.hpp"
 #include "driver/options.hpp"
 #include "driver/progress.hpp"
 #include "driver/report.hpp"
+#include "driver/summary.hpp"
 #include "estimation/estimator.hpp"
+#include "estimation/numerics/mean.hpp"
+#include "estimation/pooled/run_pool.hpp"
 #include "problem/dimacs.hpp"
 #include "problem/problem.hpp"
 
@@ -25,25 +35,63 @@ namespace po = boost::program_options;
 
 namespace {
 
-// Runs and times the replications and writes the table.
-void runEstimator(const Problem& problem, const EstimatorSettings& settings, const CommandLine& commandLine,
-                  Report& report, std::ostream& err, bool errIsTerminal) {
+std::unique_ptr<RunWriter> makeWriter(Format format, std::ostream& out) {
+  switch (format) {
+    case Format::json: return std::make_unique<JsonWriter>(out);
+    case Format::csv: return std::make_unique<CsvWriter>(out);
+    case Format::mcc: return std::make_unique<MccWriter>(out);
+    case Format::table: break;
+  }
+  return std::make_unique<TableWriter>(out);
+}
+
+// Each warning once, in the order raised.
+void addWarnings(std::vector<std::string>& warnings, const std::vector<std::string>& raised) {
+  for (const std::string& warning : raised) {
+    if (std::find(warnings.begin(), warnings.end(), warning) == warnings.end()) warnings.push_back(warning);
+  }
+}
+
+// Runs and times the replications, writes the report in the chosen format, then the warnings
+// on `err`.
+void runEstimator(const Problem& problem, const EstimatorSettings& settings, const RunDescription& description,
+                  const PoolRequest& request, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  const CommandLine& commandLine = description.options;
   Estimator estimator(problem, settings);
+  RunPool pool(problem, request);
+  RunSummary summary;
+  RunningMean relativeErrors;
+  RunningMean cpuTimes;
   ProgressLine progress(err, errIsTerminal, commandLine.replications, commandLine.sampleSize);
   std::int32_t finished = 0;
   estimator.onProgress([&](std::int64_t samples) { progress.update(finished, samples); });
 
-  report.header();
+  const std::unique_ptr<RunWriter> writer = makeWriter(commandLine.format.value, out);
+  writer->start(description);
   while (finished < commandLine.replications) {
+    const auto wallStart = std::chrono::steady_clock::now();
     const std::clock_t start = std::clock();
     const Replication replication = estimator.estimateModelCount(commandLine.sampleSize);
     const std::clock_t stop = std::clock();
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wallStart;
     ++finished;
     progress.finish();
-    report.row(replication, Report::cpuSeconds(start, stop));
+    const ReplicationRow row{finished, replication.estimate, replication.relativeError,
+                             Report::cpuSeconds(start, stop), wall.count()};
+    relativeErrors.add(row.relativeError);
+    cpuTimes.add(row.cpuSeconds);
+    pool.add(replication);
+    addWarnings(summary.warnings, replication.warnings);
+    writer->row(row);
   }
   progress.finish();
-  report.averages();
+  summary.plan = estimator.splittingPlan();
+  summary.meanRelativeError = relativeErrors.value();
+  summary.meanCpuSeconds = cpuTimes.value();
+  summary.pooled = pool.result();
+  addWarnings(summary.warnings, summary.pooled.warnings);
+  writer->finish(summary);
+  for (const std::string& warning : summary.warnings) err << "warning: " << warning << std::endl;
 }
 
 std::string notEnoughMemory(const Problem& problem, std::int32_t sampleSize) {
@@ -59,9 +107,12 @@ std::string inBytes(std::uint64_t bytes) {
   return text;
 }
 
-// Refuses, before anything is built, a run whose estimator needs more memory than is available.
-void checkMemory(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize) {
-  const MemoryNeed need = Estimator::memoryNeeded(problem, settings, sampleSize);
+// Refuses, before anything is built, a run whose estimator (and pooled spectrum) needs more
+// memory than is available.
+void checkMemory(const Problem& problem, const EstimatorSettings& settings, const PoolRequest& request,
+                 std::int32_t sampleSize) {
+  MemoryNeed need = Estimator::memoryNeeded(problem, settings, sampleSize);
+  need.tables += RunPool::memoryNeeded(problem, request);
   const std::optional<std::uint64_t> available = availableMemory();
   const std::uint64_t total = need.tables + need.samples;
   if (!available || total <= *available) return;
@@ -70,26 +121,34 @@ void checkMemory(const Problem& problem, const EstimatorSettings& settings, std:
                            (need.samples >= need.tables ? "lower --N" : "the formula is too large for this machine"));
 }
 
-// Loads the problem, runs and times the replications and writes the table; exceptions go to
+// Loads the problem, runs and times the replications and writes the report; exceptions go to
 // the caller.
-void runReplications(const CommandLine& commandLine, bool seeded, Report& report, std::ostream& err,
-                     bool errIsTerminal) {
-  const std::uint32_t seed =
-      seeded ? commandLine.seed.value : static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr)));
+void runReplications(RunDescription description, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  const CommandLine& commandLine = description.options;
+  description.seed = description.seeded
+                         ? commandLine.seed.value
+                         : static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr)));
   const Problem problem = readDimacs(commandLine.problemPath);
-  const EstimatorSettings settings{.method = commandLine.method.value, .seed = seed};
-  checkMemory(problem, settings, commandLine.sampleSize);
+  description.variables = problem.variableCount;
+  description.clauses = problem.clauseCount;
+  description.literals = static_cast<std::int64_t>(problem.literals.size());
+  PoolRequest request{commandLine.spectrum, {}};
+  for (const ProbabilityOption& p : commandLine.probabilities) request.probabilities.push_back(p.value);
+  const EstimatorSettings settings{
+      .method = commandLine.method.value, .seed = description.seed, .spectrum = request.needsSizes()};
+  checkMemory(problem, settings, request, commandLine.sampleSize);
   try {
-    runEstimator(problem, settings, commandLine, report, err, errIsTerminal);
+    runEstimator(problem, settings, description, request, out, err, errIsTerminal);
   } catch (const std::bad_alloc&) {
     throw std::runtime_error(notEnoughMemory(problem, commandLine.sampleSize) + "; lower --N");
   }
 }
 
-int runWithReport(int argc, const char* const argv[], Report& report, std::ostream& err, bool errIsTerminal) {
+int runWithReport(int argc, const char* const argv[], Report& report, std::ostream& out, std::ostream& err,
+                  bool errIsTerminal) {
   po::options_description description("Options");
-  CommandLine commandLine;
-  declareOptions(description, commandLine);
+  RunDescription run;
+  declareOptions(description, run.options);
   po::variables_map variables;
   try {
     po::store(parseCommandLine(argc, argv, description), variables);
@@ -103,8 +162,10 @@ int runWithReport(int argc, const char* const argv[], Report& report, std::ostre
     return report.commandLineRefused(error, description);
   }
 
+  run.seeded = variables.count("seed") != 0;
+  run.arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
   try {
-    runReplications(commandLine, variables.count("seed") != 0, report, err, errIsTerminal);
+    runReplications(std::move(run), out, err, errIsTerminal);
   } catch (const std::exception& error) {
     return report.experimentFailed(error);
   }
@@ -115,7 +176,7 @@ int runWithReport(int argc, const char* const argv[], Report& report, std::ostre
 
 int runExperiment(int argc, const char* const argv[], std::ostream& out, std::ostream& err, bool errIsTerminal) {
   Report report(out, err);
-  return report.checkedOutput(runWithReport(argc, argv, report, err, errIsTerminal));
+  return report.checkedOutput(runWithReport(argc, argv, report, out, err, errIsTerminal));
 }
 
 }  // namespace monocount

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <limits>
 
 namespace monocount {
@@ -31,6 +32,44 @@ void validate(boost::any& result, const std::vector<std::string>& values, Method
   }
 }
 
+void validate(boost::any& result, const std::vector<std::string>& values, FormatOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  for (const Format format : {Format::table, Format::json, Format::csv, Format::mcc}) {
+    if (text == formatName(format)) {
+      result = FormatOption{format};
+      return;
+    }
+  }
+  throw po::invalid_option_value(text);
+}
+
+void validate(boost::any& result, const std::vector<std::string>& values, ProbabilityOption*, int) {
+  const std::string& text = po::validators::get_single_string(values);
+  // Digits, one point and an exponent only: strtod alone would also take "nan", "inf" and hex.
+  const bool decimal = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+    return std::isdigit(c) != 0 || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
+  });
+  char* end = nullptr;
+  const double value = decimal ? std::strtod(text.c_str(), &end) : -1.0;
+  if (!decimal || end != text.c_str() + text.size() || !(value >= 0.0 && value <= 1.0)) {
+    throw po::invalid_option_value(text);
+  }
+  result = ProbabilityOption{value};
+}
+
+const char* methodName(Method method) { return method == Method::split ? "split" : "crude"; }
+
+const char* formatName(Format format) {
+  switch (format) {
+    case Format::json: return "json";
+    case Format::csv: return "csv";
+    case Format::mcc: return "mcc";
+    case Format::table: break;
+  }
+  return "table";
+}
+
 void declareOptions(po::options_description& description, CommandLine& commandLine) {
   description.add_options()
       ("help", "Specify the problem in valid cnf format and the sample size. Example --problem problemname.cnf --N 10000 --R 10")
@@ -42,6 +81,14 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
       ("method", po::value<MethodOption>(&commandLine.method),
        "Estimator: crude (the classic one, the default) or split (generalized splitting, for small "
        "satisfying fractions)")
+      ("format", po::value<FormatOption>(&commandLine.format),
+       "Output: table (the classic report, the default), json, csv or mcc (the lines of model-counting "
+       "benchmark harnesses)")
+      ("spectrum", po::bool_switch(&commandLine.spectrum),
+       "Also estimate N(k), the number of satisfying sets of k variables, for every k")
+      ("probability", po::value<std::vector<ProbabilityOption>>(&commandLine.probabilities),
+       "Also estimate the probability that the formula holds when every variable is true independently "
+       "with probability p (0 <= p <= 1); may be repeated")
       ("version", "Print the version and exit");
 }
 

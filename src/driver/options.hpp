@@ -21,10 +21,30 @@ struct MethodOption {
   Method value = Method::crude;
 };
 
-// Hooks through which Boost.program_options parses the two types; a bad value raises
+// How the run's results are written on standard output.
+enum class Format { table, json, csv, mcc };
+
+// The value of --format: table (the classic report, the default), json, csv or mcc.
+struct FormatOption {
+  Format value = Format::table;
+};
+
+// One value of --probability: a decimal number p with 0 <= p <= 1 ("nan", "inf", "1e-3x" and
+// "1.5" are refused).
+struct ProbabilityOption {
+  double value = 0.0;
+};
+
+// Hooks through which Boost.program_options parses these types; a bad value raises
 // boost::program_options::invalid_option_value like any other bad value.
 void validate(boost::any& result, const std::vector<std::string>& values, SeedOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, MethodOption*, int);
+void validate(boost::any& result, const std::vector<std::string>& values, FormatOption*, int);
+void validate(boost::any& result, const std::vector<std::string>& values, ProbabilityOption*, int);
+
+// The names the options give the methods and formats.
+const char* methodName(Method method);
+const char* formatName(Format format);
 
 // What the command line sets.
 struct CommandLine {
@@ -33,6 +53,9 @@ struct CommandLine {
   int replications = 0;
   SeedOption seed;
   MethodOption method;
+  FormatOption format;
+  bool spectrum = false;
+  std::vector<ProbabilityOption> probabilities;  // in the order given
 };
 
 // Declares the options, in the order --help lists them, bound to `commandLine`.

@@ -1,6 +1,7 @@
 #include "driver/report.hpp"
 
 #include <ostream>
+#include <sstream>
 
 namespace monocount {
 
@@ -48,24 +49,48 @@ int Report::checkedOutput(int status) {
   return status == kCompleted ? kExperimentFailed : status;
 }
 
-void Report::header() {
+void TableWriter::start(const RunDescription&) {
   out_ << std::endl;
   out_ << "#replication | estimator | RE | CPU" << std::endl;
   out_ << kRule << std::endl;
 }
 
-void Report::row(const Replication& replication, double cpuSeconds) {
-  ++rows_;
-  out_ << rows_ << " " << replication.estimate << " " << replication.relativeError << " " << cpuSeconds << std::endl;
-  estimates_.add(replication.estimate);
-  relativeErrors_.add(replication.relativeError);
-  cpuTimes_.add(cpuSeconds);
+void TableWriter::row(const ReplicationRow& row) {
+  out_ << row.number << " " << row.estimate << " " << row.relativeError << " " << row.cpuSeconds << std::endl;
 }
 
-int Report::averages() {
+void TableWriter::finish(const RunSummary& summary) {
+  const PooledRun& pooled = summary.pooled;
   out_ << kRule << std::endl;
-  out_ << "Average: " << estimates_.value() << " " << relativeErrors_.value() << " " << cpuTimes_.value() << std::endl;
-  return kCompleted;
+  out_ << "Average: " << pooled.count.mean << " " << summary.meanRelativeError << " " << summary.meanCpuSeconds
+       << std::endl;
+  const auto relativeError = [](const PooledValue& value) {
+    std::ostringstream text;
+    if (value.relativeError) {
+      text << *value.relativeError;
+    } else {
+      text << "n/a";
+    }
+    return text.str();
+  };
+  if (!pooled.spectrum.empty()) {
+    out_ << std::endl << "#size | N(size) | RE" << std::endl << kRule << std::endl;
+    for (const SizeCount& size : pooled.spectrum) {
+      out_ << size.size << " ";
+      if (size.reached) {
+        out_ << size.count.mean << " " << relativeError(size.count) << std::endl;
+      } else {
+        out_ << "not reached" << std::endl;
+      }
+    }
+  }
+  if (!pooled.probabilities.empty()) {
+    out_ << std::endl << "#p | probability | RE" << std::endl << kRule << std::endl;
+    for (const ProbabilityEstimate& estimate : pooled.probabilities) {
+      out_ << estimate.p << " " << estimate.probability.mean << " " << relativeError(estimate.probability)
+           << std::endl;
+    }
+  }
 }
 
 double Report::cpuSeconds(std::clock_t start, std::clock_t stop) {

@@ -7,13 +7,14 @@
 #include <exception>
 #include <iosfwd>
 
-#include "estimation/numerics/mean.hpp"
-#include "estimation/replication.hpp"
+#include "driver/summary.hpp"
 
 namespace monocount {
 
-// Everything the tool writes on standard output, and its command-line errors, in the format
-// its callers parse; and the exit status that goes with each.
+// Everything the tool writes on standard output in its classic format (the messages, and the
+// table, see TableWriter), and its command-line errors, in the form its callers parse; and the
+// exit status that goes with each. Other formats are other RunWriters; the messages and
+// statuses stay these in every format.
 //
 // Kept for compatibility with the classic tool, whose output scripts parse and whose statuses
 // they test, although a new tool would do otherwise (do not "fix" them):
@@ -48,12 +49,6 @@ class Report {
   // is kept). Called once, with the status the run would end with.
   int checkedOutput(int status);
 
-  // The table: the header, one row per replication (numbered from 1), then the rule and the
-  // averages of the three columns.
-  void header();
-  void row(const Replication& replication, double cpuSeconds);
-  int averages();
-
   // CPU seconds between two readings of the processor clock: the tick difference in 64 bits
   // (a 32-bit one wraps after 36 minutes), then converted and divided in single precision.
   static double cpuSeconds(std::clock_t start, std::clock_t stop);
@@ -61,10 +56,24 @@ class Report {
  private:
   std::ostream& out_;
   std::ostream& err_;
-  std::int64_t rows_ = 0;
-  RunningWideMean estimates_;
-  RunningMean relativeErrors_;
-  RunningMean cpuTimes_;
+};
+
+// The classic table: an empty line, the header and its rule, one row per replication
+// ("<number> <estimate> <RE> <CPU>"), the rule and the Average line of the three columns' means.
+// Nothing more unless asked: with --spectrum an empty line, the header "#size | N(size) | RE", its
+// rule and one line per size k = 0 .. n ("<k> <N(k)> <RE>", "<k> not reached" where no sample
+// reached k); with --probability an empty line, "#p | probability | RE", its rule and one line
+// per p in the order given. An RE that needs a spread of two replications or more is "n/a"
+// with one.
+class TableWriter : public RunWriter {
+ public:
+  explicit TableWriter(std::ostream& out) : out_(out) {}
+  void start(const RunDescription& description) override;
+  void row(const ReplicationRow& row) override;
+  void finish(const RunSummary& summary) override;
+
+ private:
+  std::ostream& out_;
 };
 
 }  // namespace monocount

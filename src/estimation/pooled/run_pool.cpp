@@ -1,5 +1,6 @@
 #include "estimation/pooled/run_pool.hpp"
 
+#include <algorithm>
 #include <sstream>
 #include <utility>
 
@@ -14,6 +15,12 @@ RunPool::RunPool(const Problem& problem, PoolRequest request)
       binomials_(wideBinomialRow(problem.variableCount)),
       spectrum_(request_.spectrum ? binomials_.size() : 0),
       probabilities_(request_.probabilities, problem) {}
+
+std::uint64_t RunPool::memoryNeeded(const Problem& problem, const PoolRequest& request) {
+  if (!request.needsSizes()) return 0;
+  const auto sizes = static_cast<std::uint64_t>(std::max(problem.variableCount, 0)) + 1;
+  return sizes * (sizeof(WideReal) * 3 + sizeof(Spread));
+}
 
 void RunPool::add(const Replication& replication) {
   ++replications_;

@@ -43,6 +43,9 @@ class RunPool {
  public:
   // Keeps a reference to `problem`, which must outlive the pool.
   RunPool(const Problem& problem, PoolRequest request);
+  // About how many bytes the pool takes for `problem`: for N(k), per size its binomial, its
+  // pooled spread, and one replication's estimates and one probability's terms; nothing otherwise.
+  static std::uint64_t memoryNeeded(const Problem& problem, const PoolRequest& request);
   void add(const Replication& replication);
   PooledRun result() const;
 

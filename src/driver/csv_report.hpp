@@ -1,0 +1,26 @@
+#pragma once
+
+#include <iosfwd>
+
+#include "driver/summary.hpp"
+
+namespace monocount {
+
+// The replications as comma-separated values, one line each as it ends, after the header
+// "replication,estimate,log10,RE,CPU,wall". With --spectrum, then an empty line and the section
+// "size,count,log10,RE" (k = 0 .. n); with --probability, an empty line and "p,probability,
+// log10,RE". Numbers in their shortest round-trip form, counts beyond a double in the table's
+// notation (their log10 beside them); an unknown field (a NaN, the log10 of 0, an RE that needs
+// two replications, a size no sample reached) is empty.
+class CsvWriter : public RunWriter {
+ public:
+  explicit CsvWriter(std::ostream& out) : out_(out) {}
+  void start(const RunDescription& description) override;
+  void row(const ReplicationRow& row) override;
+  void finish(const RunSummary& summary) override;
+
+ private:
+  std::ostream& out_;
+};
+
+}  // namespace monocount

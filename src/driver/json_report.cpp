@@ -1,0 +1,122 @@
+#include "driver/json_report.hpp"
+
+#include <cmath>
+#include <ostream>
+
+namespace monocount {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json number(double value) { return std::isfinite(value) ? Json(value) : Json(nullptr); }
+
+// A count: a number a double holds, else the table's notation; NaN is null.
+Json count(const WideReal& value) {
+  if (value.isNaN()) return nullptr;
+  if (value.fitsDouble()) return value.toDouble();
+  return toString(value);
+}
+
+Json log10Json(const WideReal& value) {
+  const std::optional<double> log10 = log10Of(value);
+  return log10 ? Json(*log10) : Json(nullptr);
+}
+
+// The fields of a pooled value, named after `name` ("estimate", "count", "probability").
+void addPooled(Json& object, const char* name, const PooledValue& value) {
+  object[name] = count(value.mean);
+  object["log10"] = log10Json(value.mean);
+  object["standardError"] = value.standardError ? count(*value.standardError) : Json(nullptr);
+  object["relativeError"] = value.relativeError ? number(*value.relativeError) : Json(nullptr);
+  if (value.low && value.high) {
+    object["confidenceInterval"] = {{"level", 0.95}, {"low", count(*value.low)}, {"high", count(*value.high)}};
+  } else {
+    object["confidenceInterval"] = nullptr;
+  }
+}
+
+}  // namespace
+
+void JsonWriter::start(const RunDescription& description) {
+  const CommandLine& options = description.options;
+  Json probabilities = Json::array();
+  for (const ProbabilityOption& p : options.probabilities) probabilities.push_back(p.value);
+  document_ = Json::object();
+  document_["tool"] = {{"name", "monocount"}, {"version", MONOCOUNT_VERSION}};
+  document_["options"] = {{"problem", options.problemPath},
+                          {"N", options.sampleSize},
+                          {"R", options.replications},
+                          {"seed", description.seeded ? Json(options.seed.value) : Json(nullptr)},
+                          {"method", methodName(options.method.value)},
+                          {"format", formatName(options.format.value)},
+                          {"spectrum", options.spectrum},
+                          {"probability", probabilities}};
+  document_["arguments"] = description.arguments;
+  document_["seed"] = {{"value", description.seed}, {"source", description.seeded ? "option" : "clock"}};
+  document_["problem"] = {{"path", options.problemPath},
+                          {"variables", description.variables},
+                          {"clauses", description.clauses},
+                          {"literals", description.literals}};
+  document_["method"] = {{"name", methodName(options.method.value)}};
+  document_["replications"] = Json::array();
+}
+
+void JsonWriter::row(const ReplicationRow& row) {
+  Json object = Json::object();
+  object["replication"] = row.number;
+  object["estimate"] = count(row.estimate);
+  object["log10"] = log10Json(row.estimate);
+  object["relativeError"] = number(row.relativeError);
+  object["cpuSeconds"] = std::isfinite(row.cpuSeconds) ? Json(std::stod(floatText(row.cpuSeconds))) : Json(nullptr);
+  object["wallSeconds"] = number(row.wallSeconds);
+  document_["replications"].push_back(std::move(object));
+}
+
+void JsonWriter::finish(const RunSummary& summary) {
+  const PooledRun& pooled = summary.pooled;
+  if (summary.plan) {
+    document_["method"]["levels"] = summary.plan->levels;
+    document_["method"]["factors"] = summary.plan->factors;
+  } else if (document_["method"]["name"] == "split") {
+    document_["method"]["levels"] = nullptr;
+    document_["method"]["factors"] = nullptr;
+  }
+  Json answer = Json::object();
+  answer["replications"] = pooled.replications;
+  addPooled(answer, "estimate", pooled.count);
+  answer["likelyTooLow"] = pooled.countLikelyTooLow;
+  answer["meanReplicationRelativeError"] = number(summary.meanRelativeError);
+  document_["pooled"] = std::move(answer);
+  if (!pooled.spectrum.empty()) {
+    Json sizes = Json::array();
+    for (const SizeCount& size : pooled.spectrum) {
+      Json object = {{"size", size.size}, {"reached", size.reached}};
+      if (size.reached) {
+        object["count"] = count(size.count.mean);
+        object["log10"] = log10Json(size.count.mean);
+        object["relativeError"] = size.count.relativeError ? number(*size.count.relativeError) : Json(nullptr);
+      } else {
+        object["count"] = object["log10"] = object["relativeError"] = nullptr;
+      }
+      sizes.push_back(std::move(object));
+    }
+    document_["spectrum"] = std::move(sizes);
+  }
+  if (!pooled.probabilities.empty()) {
+    Json probabilities = Json::array();
+    for (std::size_t i = 0; i < pooled.probabilities.size(); ++i) {
+      const ProbabilityEstimate& estimate = pooled.probabilities[i];
+      Json object = {{"p", estimate.p}, {"exact", estimate.exact}};
+      addPooled(object, "probability", estimate.probability);
+      object["likelyTooLow"] = static_cast<bool>(pooled.probabilityLikelyTooLow[i]);
+      probabilities.push_back(std::move(object));
+    }
+    document_["probabilities"] = std::move(probabilities);
+  }
+  document_["warnings"] = summary.warnings;
+  // Bytes that are no UTF-8 (a path may hold any) become U+FFFD rather than an exception.
+  out_ << document_.dump(2, ' ', false, Json::error_handler_t::replace) << std::endl;
+}
+
+}  // namespace monocount

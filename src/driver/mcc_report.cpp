@@ -1,0 +1,106 @@
+#include "driver/mcc_report.hpp"
+
+#include <boost/multiprecision/gmp.hpp>
+#include <cmath>
+#include <cstdio>
+#include <ostream>
+
+namespace monocount {
+
+namespace {
+
+// A path on one comment line: line breaks in it would start lines of their own.
+std::string oneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = '?';
+  }
+  return text;
+}
+
+std::string relativeErrorText(const PooledValue& value) {
+  return value.relativeError ? toString(WideReal(*value.relativeError)) : "n/a (one replication)";
+}
+
+}  // namespace
+
+std::string decimalInteger(const WideReal& value) {
+  using boost::multiprecision::mpz_int;
+  if (!value.isFinite() || value.isNegative() || value.isZero()) return "0";
+  // The 64 mantissa bits as an integer, then shifted by exponent - 64, rounding off the bits
+  // shifted out.
+  const auto bits = static_cast<unsigned long long>(std::ldexp(value.mantissa(), 64));
+  mpz_int integer(bits);
+  const std::int64_t shift = value.exponent() - 64;
+  if (shift >= 0) {
+    integer <<= static_cast<unsigned long long>(shift);
+  } else if (-shift > 65) {
+    return "0";
+  } else {
+    const auto drop = static_cast<unsigned>(-shift);
+    integer += mpz_int(1) << (drop - 1);
+    integer >>= drop;
+  }
+  return integer.str();
+}
+
+void MccWriter::start(const RunDescription& description) {
+  const CommandLine& options = description.options;
+  out_ << "c o monocount " << MONOCOUNT_VERSION << '\n';
+  out_ << "c o problem " << oneLine(options.problemPath) << ", variables " << description.variables << ", clauses "
+       << description.clauses << ", literals " << description.literals << '\n';
+  out_ << "c o method " << methodName(options.method.value) << ", seed " << description.seed
+       << (description.seeded ? "" : " (from the clock)") << ", N " << options.sampleSize << ", R "
+       << options.replications << std::endl;
+}
+
+void MccWriter::row(const ReplicationRow& row) {
+  out_ << "c o replication " << row.number << ": estimate " << row.estimate << ", RE " << row.relativeError
+       << ", CPU " << row.cpuSeconds << " s, wall " << row.wallSeconds << " s" << std::endl;
+}
+
+void MccWriter::finish(const RunSummary& summary) {
+  const PooledRun& pooled = summary.pooled;
+  if (summary.plan) {
+    out_ << "c o levels";
+    for (const std::int32_t level : summary.plan->levels) out_ << ' ' << level;
+    out_ << ", factors";
+    for (const double factor : summary.plan->factors) out_ << ' ' << factor;
+    out_ << '\n';
+  }
+  const PooledValue& count = pooled.count;
+  out_ << "c o pooled estimate " << count.mean << " of " << pooled.replications << " replications";
+  if (count.standardError) out_ << ", standard error " << *count.standardError;
+  out_ << ", RE " << relativeErrorText(count);
+  if (count.low && count.high) out_ << ", 95 % interval [" << *count.low << ", " << *count.high << "]";
+  out_ << '\n';
+  for (const SizeCount& size : pooled.spectrum) {
+    out_ << "c o size " << size.size << ": ";
+    if (size.reached) {
+      out_ << "N " << size.count.mean << ", RE " << relativeErrorText(size.count) << '\n';
+    } else {
+      out_ << "not reached\n";
+    }
+  }
+  for (const ProbabilityEstimate& estimate : pooled.probabilities) {
+    out_ << "c o probability at p = " << estimate.p << ": " << estimate.probability.mean << ", RE "
+         << relativeErrorText(estimate.probability) << '\n';
+  }
+  for (const std::string& warning : summary.warnings) out_ << "c o warning: " << warning << '\n';
+
+  if (!count.mean.isFinite()) {
+    out_ << "s UNKNOWN" << std::endl;
+    return;
+  }
+  out_ << (count.mean.isZero() ? "s UNSATISFIABLE" : "s SATISFIABLE") << '\n';
+  out_ << "c s type mc\n";
+  if (count.mean.isZero()) {
+    out_ << "c s log10-estimate -inf\n";
+  } else {
+    char log10[64];
+    std::snprintf(log10, sizeof log10, "%.10Lf", count.mean.log10Abs());
+    out_ << "c s log10-estimate " << log10 << '\n';
+  }
+  out_ << "c s approx arb int " << decimalInteger(count.mean) << std::endl;
+}
+
+}  // namespace monocount

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver/options.hpp"
+#include "estimation/estimator.hpp"
+#include "estimation/numerics/wide_real.hpp"
+#include "estimation/pooled/run_pool.hpp"
+#include "estimation/splitting/splitting_plan.hpp"
+
+namespace monocount {
+
+// What a run is, known before its first replication: the options as given, the seed actually
+// used and the problem.
+struct RunDescription {
+  CommandLine options;
+  std::vector<std::string> arguments;  // the command line after the program name
+  bool seeded = false;                 // --seed given; otherwise the seed came from the clock
+  std::uint32_t seed = 0;
+  std::int32_t variables = 0;
+  std::int32_t clauses = 0;
+  std::int64_t literals = 0;  // every naming of a variable in a clause, repeats included
+};
+
+// One replication as the reports show it.
+struct ReplicationRow {
+  std::int64_t number = 0;  // from 1
+  WideReal estimate;
+  double relativeError = 0.0;
+  double cpuSeconds = 0.0;   // as the table prints it (single-precision rounding, see Report)
+  double wallSeconds = 0.0;  // steady clock around the replication
+};
+
+// The end of a run: what every format writes after the rows.
+struct RunSummary {
+  std::optional<SplittingPlan> plan;  // split's levels, once placed
+  // The table's Average line: the means of the rows' relative errors and CPU seconds.
+  double meanRelativeError = 0.0;
+  double meanCpuSeconds = 0.0;
+  PooledRun pooled;
+  std::vector<std::string> warnings;  // every warning of the run, each once, in the order raised
+};
+
+// The output of one format. The driver calls start once, row once per replication as it ends,
+// then finish; a writer that needs the whole run before it writes keeps what it needs.
+class RunWriter {
+ public:
+  virtual ~RunWriter() = default;
+  virtual void start(const RunDescription& description) = 0;
+  virtual void row(const ReplicationRow& row) = 0;
+  virtual void finish(const RunSummary& summary) = 0;
+};
+
+// Number formats the machine-readable writers share.
+// log10 of the magnitude, or none for zero and non-finite values.
+std::optional<double> log10Of(const WideReal& value);
+// A finite value that fits a double in its shortest round-trip decimal form ("5651853.3",
+// "3e-05"); beyond the double's range in the table's six-digit notation ("3.50747e+451");
+// "nan", "inf" or "-inf" otherwise.
+std::string exactText(const WideReal& value);
+// A double as exactText writes it, and a single-precision value (the CPU column) in the
+// shortest form that gives back the same float ("0.138108").
+std::string exactText(double value);
+std::string floatText(double value);
+
+}  // namespace monocount

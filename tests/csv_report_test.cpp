@@ -1,0 +1,31 @@
+#include "driver/csv_report.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+namespace monocount {
+namespace {
+
+TEST(CsvWriter, RowsThenTheSectionsAsked) {
+  std::ostringstream out;
+  CsvWriter writer(out);
+  writer.start({});
+  writer.row({1, WideReal(5598861.25), 0.0236484, 0.138108f, 0.25});
+  writer.row({2, WideReal::powerOfTwo(1500), std::nan(""), 0.5, 1.0});
+  RunSummary summary;
+  PooledValue half{0.5, std::nullopt, 0.125, std::nullopt, std::nullopt};
+  summary.pooled.spectrum = {{0, false, {}}, {1, true, half}};
+  summary.pooled.probabilities = {{0.25, false, half}};
+  writer.finish(summary);
+  EXPECT_EQ(out.str(),
+            "replication,estimate,log10,RE,CPU,wall\n"
+            "1,5598861.25,6.7480997050184675,0.0236484,0.138108,0.25\n"
+            "2,3.50747e+451,451.54499349597177,,0.5,1\n"
+            "\nsize,count,log10,RE\n0,,,\n1,0.5,-0.3010299956639812,0.125\n"
+            "\np,probability,log10,RE\n0.25,0.5,-0.3010299956639812,0.125\n");
+}
+
+}  // namespace
+}  // namespace monocount
