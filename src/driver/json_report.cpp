@@ -18,6 +18,15 @@ Json count(const WideReal& value) {
   return toString(value);
 }
 
+Json doubtJson(Doubt doubt) {
+  switch (doubt) {
+    case Doubt::likelyTooLow: return "likely far too low";
+    case Doubt::mayBeTooLow: return "may be too low";
+    case Doubt::none: break;
+  }
+  return nullptr;
+}
+
 Json log10Json(const WideReal& value) {
   const std::optional<double> log10 = log10Of(value);
   return log10 ? Json(*log10) : Json(nullptr);
@@ -85,7 +94,7 @@ void JsonWriter::finish(const RunSummary& summary) {
   Json answer = Json::object();
   answer["replications"] = pooled.replications;
   addPooled(answer, "estimate", pooled.count);
-  answer["likelyTooLow"] = pooled.countLikelyTooLow;
+  answer["doubt"] = doubtJson(pooled.countDoubt);
   answer["meanReplicationRelativeError"] = number(summary.meanRelativeError);
   document_["pooled"] = std::move(answer);
   if (!pooled.spectrum.empty()) {
@@ -109,7 +118,7 @@ void JsonWriter::finish(const RunSummary& summary) {
       const ProbabilityEstimate& estimate = pooled.probabilities[i];
       Json object = {{"p", estimate.p}, {"exact", estimate.exact}};
       addPooled(object, "probability", estimate.probability);
-      object["likelyTooLow"] = static_cast<bool>(pooled.probabilityLikelyTooLow[i]);
+      object["doubt"] = doubtJson(pooled.probabilityDoubts[i]);
       probabilities.push_back(std::move(object));
     }
     document_["probabilities"] = std::move(probabilities);

@@ -13,10 +13,11 @@ namespace monocount {
 //   source: "option" or "clock"}; problem {path, variables, clauses, literals}; method {name,
 //   levels and factors for split (null before they are placed)}; replications [{replication,
 //   estimate, log10, relativeError, cpuSeconds, wallSeconds}]; pooled {replications, estimate,
-//   log10, standardError, relativeError, confidenceInterval {level 0.95, low, high},
-//   likelyTooLow, meanReplicationRelativeError}; spectrum [{size, reached, count, log10,
-//   relativeError}] with --spectrum; probabilities [{p, exact, probability, log10,
-//   relativeError, likelyTooLow}] with --probability; warnings [sentences].
+//   log10, standardError, relativeError, confidenceInterval {level 0.95, low, high}, doubt,
+//   meanReplicationRelativeError}; spectrum [{size, reached, count, log10, relativeError}] with
+//   --spectrum; probabilities [{p, exact, probability, log10, standardError, relativeError,
+//   confidenceInterval, doubt}] with --probability; warnings [sentences]. A doubt is null,
+//   "likely far too low" or "may be too low" (see Doubt).
 // A count is a number when a double holds it, beyond that a string in the table's notation
 // ("3.50747e+451"), always beside a log10 number; whatever is unknown (a spread of one
 // replication, a NaN, the log10 of 0, a size no sample reached) is null.

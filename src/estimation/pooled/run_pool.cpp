@@ -13,7 +13,7 @@ RunPool::RunPool(const Problem& problem, PoolRequest request)
     : problem_(problem),
       request_(std::move(request)),
       binomials_(wideBinomialRow(problem.variableCount)),
-      spectrum_(request_.spectrum ? binomials_.size() : 0),
+      spectrum_(request_.needsSizes() ? binomials_.size() : 0),
       probabilities_(request_.probabilities, problem) {}
 
 std::uint64_t RunPool::memoryNeeded(const Problem& problem, const PoolRequest& request) {
@@ -29,32 +29,70 @@ void RunPool::add(const Replication& replication) {
   lengths_.add(replication.coverLengths);
   if (!request_.needsSizes()) return;
   const std::vector<WideReal> sizes = sizeEstimates(replication, binomials_);
-  if (request_.spectrum) spectrum_.add(sizes);
+  spectrum_.add(sizes);
   probabilities_.add(sizes);
 }
+
+namespace {
+
+// Whether the largest of `terms` lies within two sizes of the smallest size with a positive
+// estimate, above size 1 (no satisfying set of a formula with clauses is smaller than 1).
+bool peaksAtTheSmallestReached(const std::vector<WideReal>& terms) {
+  std::size_t smallest = 0;
+  while (smallest < terms.size() && !(terms[smallest] > WideReal(0.0))) ++smallest;
+  if (smallest <= 1 || smallest >= terms.size()) return false;
+  std::size_t largest = smallest;
+  for (std::size_t k = smallest; k < terms.size(); ++k) {
+    if (terms[k] > terms[largest]) largest = k;
+  }
+  return largest <= smallest + 2;
+}
+
+// "0.1, 0.2" of the probabilities with the doubt.
+std::string listed(const PooledRun& run, Doubt doubt) {
+  std::ostringstream list;
+  for (std::size_t i = 0; i < run.probabilities.size(); ++i) {
+    if (run.probabilityDoubts[i] == doubt) list << (list.tellp() > 0 ? ", " : "") << run.probabilities[i].p;
+  }
+  return list.str();
+}
+
+}  // namespace
 
 PooledRun RunPool::result() const {
   PooledRun run;
   run.replications = replications_;
   run.count = pooled(spread_, mean_.value());
-  run.countLikelyTooLow = restsOnUnreachedLengths(lengths_, binomials_);
-  if (run.countLikelyTooLow) {
-    run.warnings.push_back(
-        "the estimate is likely far too low and its RE does not show it: the count rests on cover lengths "
-        "shorter than any sample reached; try --method split");
+  const char* const unreached = " rests on cover lengths shorter than any sample reached; try --method split";
+  if (restsOnUnreachedLengths(lengths_, binomials_)) {
+    run.countDoubt = Doubt::likelyTooLow;
+    run.warnings.push_back(std::string("the estimate is likely far too low and its RE does not show it: the count") +
+                           unreached);
   }
-  if (request_.spectrum) run.spectrum = spectrum_.result();
+  const std::vector<SizeCount> sizes = spectrum_.result();
+  if (request_.spectrum) run.spectrum = sizes;
   run.probabilities = probabilities_.result();
-  std::ostringstream suspects;
+  // Crude has its cover lengths to judge by; per-size estimates only their shape.
+  const bool fromLengths = lengths_.samples != 0;
+  std::vector<WideReal> means;
+  for (const SizeCount& size : sizes) means.push_back(size.reached ? size.count.mean : WideReal(0.0));
   for (const ProbabilityEstimate& estimate : run.probabilities) {
-    const bool low = !estimate.exact && restsOnUnreachedLengths(lengths_, binomials_, estimate.p);
-    run.probabilityLikelyTooLow.push_back(low);
-    if (low) suspects << (suspects.tellp() > 0 ? ", " : "") << estimate.p;
+    Doubt doubt = Doubt::none;
+    if (!estimate.exact && fromLengths) {
+      if (restsOnUnreachedLengths(lengths_, binomials_, estimate.p)) doubt = Doubt::likelyTooLow;
+    } else if (!estimate.exact && peaksAtTheSmallestReached(probabilityTerms(means, estimate.p))) {
+      doubt = Doubt::mayBeTooLow;
+    }
+    run.probabilityDoubts.push_back(doubt);
   }
-  if (suspects.tellp() > 0) {
-    run.warnings.push_back("the probability at p = " + suspects.str() +
-                           " is likely far too low and its RE does not show it: it rests on cover lengths "
-                           "shorter than any sample reached; try --method split");
+  if (const std::string list = listed(run, Doubt::likelyTooLow); !list.empty()) {
+    run.warnings.push_back("the probability at p = " + list + " is likely far too low and its RE does not show it: it" +
+                           unreached);
+  }
+  if (const std::string list = listed(run, Doubt::mayBeTooLow); !list.empty()) {
+    run.warnings.push_back("the probability at p = " + list +
+                           " may be too low: it is carried by the smallest satisfying sets the run reached, and "
+                           "smaller ones, if there are any, are not counted");
   }
   return run;
 }

@@ -22,18 +22,25 @@ struct PoolRequest {
   bool needsSizes() const { return spectrum || !probabilities.empty(); }
 };
 
+// What the run's own figures say against a pooled answer, beyond its error bars:
+//   likelyTooLow  crude, whose answer rests on cover lengths no sample reached
+//                 (restsOnUnreachedLengths);
+//   mayBeTooLow   a probability from per-size estimates (split) whose largest term lies within
+//                 two sizes of the smallest size reached: smaller satisfying sets, if there are
+//                 any, are not counted, and they would weigh more.
+enum class Doubt { none, likelyTooLow, mayBeTooLow };
+
 // The answer of a run's replications taken together.
 struct PooledRun {
   std::int64_t replications = 0;
   // The mean of the estimates (to the last bit the table's Average), and its spread.
   PooledValue count;
-  // The crude estimate rests on cover lengths no sample reached (restsOnUnreachedLengths).
-  bool countLikelyTooLow = false;
+  Doubt countDoubt = Doubt::none;
   // N(k) for k = 0 .. n, when asked.
   std::vector<SizeCount> spectrum;
-  // In the order asked, each with the same check as the count.
+  // In the order asked, each with its doubt.
   std::vector<ProbabilityEstimate> probabilities;
-  std::vector<bool> probabilityLikelyTooLow;
+  std::vector<Doubt> probabilityDoubts;
   // The warnings of the pooled answer, one sentence each.
   std::vector<std::string> warnings;
 };
