@@ -106,7 +106,7 @@ void JsonWriter::finish(const RunSummary& summary) {
         object["log10"] = log10Json(size.count.mean);
         object["relativeError"] = size.count.relativeError ? number(*size.count.relativeError) : Json(nullptr);
       } else {
-        object["count"] = object["log10"] = object["relativeError"] = nullptr;
+        for (const char* field : {"count", "log10", "relativeError"}) object[field] = nullptr;
       }
       sizes.push_back(std::move(object));
     }
