@@ -18,7 +18,7 @@ std::string oneLine(std::string text) {
 }
 
 std::string relativeErrorText(const PooledValue& value) {
-  return value.relativeError ? toString(WideReal(*value.relativeError)) : "n/a (one replication)";
+  return value.relativeError ? toString(WideReal(*value.relativeError)) : "n/a";
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
-#include <vector>
 
-#include "estimation/numerics/wide_real.hpp"
 #include "estimation/replication.hpp"
 
 namespace monocount {
@@ -19,9 +18,9 @@ namespace monocount {
 //     most C(n, s - 1) * 3/S (times its weight); this bound reaches a tenth of the largest
 //     term (it does not when many samples sit at s, or s is 1, below which there is no cover).
 // Then the estimate is likely far too low, and the spread of the replications, which all miss
-// the same lengths, does not show it. `binomials` holds C(n, k) for k = 0 .. n. False without
-// samples.
-bool restsOnUnreachedLengths(const CoverLengthCounts& pooled, const std::vector<WideReal>& binomials,
+// the same lengths, does not show it. False without samples, and at p = 0 and p = 1, where the
+// probability is known exactly. Works in logarithms: O(n) time, no memory of its own.
+bool restsOnUnreachedLengths(const CoverLengthCounts& pooled, std::int32_t variableCount,
                              std::optional<double> p = std::nullopt);
 
 }  // namespace monocount

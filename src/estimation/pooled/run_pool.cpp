@@ -12,7 +12,7 @@ namespace monocount {
 RunPool::RunPool(const Problem& problem, PoolRequest request)
     : problem_(problem),
       request_(std::move(request)),
-      binomials_(wideBinomialRow(problem.variableCount)),
+      binomials_(request_.needsSizes() ? wideBinomialRow(problem.variableCount) : std::vector<WideReal>{}),
       spectrum_(request_.needsSizes() ? binomials_.size() : 0),
       probabilities_(request_.probabilities, problem) {}
 
@@ -64,7 +64,7 @@ PooledRun RunPool::result() const {
   run.replications = replications_;
   run.count = pooled(spread_, mean_.value());
   const char* const unreached = " rests on cover lengths shorter than any sample reached; try --method split";
-  if (restsOnUnreachedLengths(lengths_, binomials_)) {
+  if (restsOnUnreachedLengths(lengths_, problem_.variableCount)) {
     run.countDoubt = Doubt::likelyTooLow;
     run.warnings.push_back(std::string("the estimate is likely far too low and its RE does not show it: the count") +
                            unreached);
@@ -79,7 +79,7 @@ PooledRun RunPool::result() const {
   for (const ProbabilityEstimate& estimate : run.probabilities) {
     Doubt doubt = Doubt::none;
     if (!estimate.exact && fromLengths) {
-      if (restsOnUnreachedLengths(lengths_, binomials_, estimate.p)) doubt = Doubt::likelyTooLow;
+      if (restsOnUnreachedLengths(lengths_, problem_.variableCount, estimate.p)) doubt = Doubt::likelyTooLow;
     } else if (!estimate.exact && peaksAtTheSmallestReached(probabilityTerms(means, estimate.p))) {
       doubt = Doubt::mayBeTooLow;
     }

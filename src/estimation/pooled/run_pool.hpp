@@ -59,7 +59,7 @@ class RunPool {
  private:
   const Problem& problem_;
   PoolRequest request_;
-  std::vector<WideReal> binomials_;
+  std::vector<WideReal> binomials_;  // C(n, k), only when the replications' N(k) are pooled
   std::int64_t replications_ = 0;
   RunningWideMean mean_;
   Spread spread_;
