@@ -63,6 +63,8 @@ TEST(CommandLine, PresenceOfTheThreeInputs) {
       {"", "No problem specified\n"},
       {"--N 10 --R 2", "No problem specified\n"},
       {"--problem x.cnf --R 5", "No sample size specified\n"},
+      {"--prob x.cnf --R 5", "No sample size specified\n"},  // --problem's prefix, shared with --probability
+      {"--proba 0.5 --N 5 --R 5", "No problem specified\n"},
       {"--problem x.cnf --N 10", "No replication number specified\n"},
       {"--R 1 --N 1", "No problem specified\n"},  // only the first missing one is reported
       {"--format json --spectrum --N 10 --R 2", "No problem specified\n"},  // in every format

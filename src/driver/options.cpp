@@ -93,7 +93,16 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
 }
 
 po::parsed_options parseCommandLine(int argc, const char* const argv[], const po::options_description& description) {
-  po::parsed_options parsed = po::command_line_parser(argc, argv).options(description).run();
+  // --p, --pr, --pro and --prob abbreviate --problem, as they did before --probability shared
+  // them (the option library would call them ambiguous).
+  std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + std::max(argc, 0));
+  for (std::string& argument : arguments) {
+    const std::string name = argument.substr(0, argument.find('='));
+    if (name.size() >= 3 && name.size() <= 6 && std::string("--problem").starts_with(name)) {
+      argument = "--problem" + argument.substr(name.size());
+    }
+  }
+  po::parsed_options parsed = po::command_line_parser(arguments).options(description).run();
   for (const po::option& option : parsed.options) {
     if (option.position_key >= 0 || option.string_key.empty()) {
       const std::string argument = option.original_tokens.empty() ? std::string() : option.original_tokens.front();

@@ -62,7 +62,8 @@ struct CommandLine {
 void declareOptions(boost::program_options::options_description& description, CommandLine& commandLine);
 
 // Parses the command line against `description` as Boost.program_options does by default (an
-// unambiguous prefix of an option's name stands for the option: --prob is --problem), and
+// unambiguous prefix of an option's name stands for the option; --p to --prob, which --problem
+// shares with --probability, stand for --problem), and
 // refuses an argument that belongs to no option ("b.cnf" in "--problem a.cnf b.cnf"), which
 // would otherwise be dropped in silence. Throws boost::program_options::error.
 boost::program_options::parsed_options parseCommandLine(int argc, const char* const argv[],
