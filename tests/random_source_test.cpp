@@ -147,6 +147,7 @@ TEST(ShuffleOrder, ShortOrdersDrawNothing) {
     std::vector<std::int32_t> order = identity(n);
     shuffleOrder(order, source);
     OrderShuffler(1).shuffle(order, source);
+    OrderShuffler(1).drawOrder(order, source);
     EXPECT_EQ(order, identity(n));
     EXPECT_EQ(source.next(), untouched.next());
   }
@@ -200,14 +201,17 @@ TEST(ShuffleOrder, AllImplementationsAgree) {
       const std::uint32_t seed = seeds[static_cast<std::size_t>(s) % seeds.size()];
       RandomSource plainSource(seed);
       RandomSource fastSource(seed);
+      RandomSource drawSource(seed);  // drawOrder: other orders, the same draws
       std::srand(seed);
       std::vector<std::int32_t> plain = identity(c.length);
       std::vector<std::int32_t> fast = plain;
       std::vector<std::int32_t> runtime = plain;
+      std::vector<std::int32_t> drawn(c.length, -1);
       for (int round = 0; round < c.rounds; ++round) {
         std::uint64_t draws = 0;
         shuffleOrder(plain, plainSource);
         shuffler.shuffle(fast, fastSource);
+        shuffler.drawOrder(drawn, drawSource);
         runtimeShuffle(runtime, draws);
         rejections += draws - (c.length - 1);
         ASSERT_EQ(plain, runtime) << "length " << c.length << " seed " << seed;
@@ -216,41 +220,49 @@ TEST(ShuffleOrder, AllImplementationsAgree) {
       const auto next = static_cast<std::uint32_t>(std::rand());
       ASSERT_EQ(plainSource.next(), next);
       ASSERT_EQ(fastSource.next(), next);
-      std::vector<std::int32_t> sorted = fast;
-      std::sort(sorted.begin(), sorted.end());
-      ASSERT_EQ(sorted, identity(c.length));
+      ASSERT_EQ(drawSource.next(), next);
+      for (std::vector<std::int32_t> sorted : {fast, drawn}) {
+        std::sort(sorted.begin(), sorted.end());
+        ASSERT_EQ(sorted, identity(c.length));
+      }
     }
   }
   EXPECT_GT(rejections, 0u) << "no rejection was exercised";
 }
 
-// All 24 orders of four elements, shuffled again and again in place. The chi-square
-// statistic has 23 degrees of freedom; 49.7 is its 0.1% point.
+// All 24 orders of four elements, shuffled again and again in place, and drawn afresh. The
+// chi-square statistic has 23 degrees of freedom; 49.7 is its 0.1% point.
 TEST(ShuffleOrder, AllOrdersOfFourAreEquallyLikely) {
-  constexpr int kSamples = 240000;
-  RandomSource source(20240601);
-  const OrderShuffler shuffler(4);
-  std::vector<std::int32_t> order = identity(4);
-  // An order of four elements as a base-4 number.
-  const auto key = [](const std::vector<std::int32_t>& o) {
-    return static_cast<std::size_t>(o[0] * 64 + o[1] * 16 + o[2] * 4 + o[3]);
-  };
-  std::array<int, 256> counts{};
-  for (int s = 0; s < kSamples; ++s) {
-    shuffler.shuffle(order, source);
-    ++counts[key(order)];
+  for (const bool fresh : {false, true}) {
+    constexpr int kSamples = 240000;
+    RandomSource source(20240601);
+    const OrderShuffler shuffler(4);
+    std::vector<std::int32_t> order = identity(4);
+    // An order of four elements as a base-4 number.
+    const auto key = [](const std::vector<std::int32_t>& o) {
+      return static_cast<std::size_t>(o[0] * 64 + o[1] * 16 + o[2] * 4 + o[3]);
+    };
+    std::array<int, 256> counts{};
+    for (int s = 0; s < kSamples; ++s) {
+      if (fresh) {
+        shuffler.drawOrder(order, source);
+      } else {
+        shuffler.shuffle(order, source);
+      }
+      ++counts[key(order)];
+    }
+    std::vector<std::int32_t> perm = identity(4);
+    double chiSquare = 0.0;
+    int seen = 0;
+    do {
+      const double observed = counts[key(perm)];
+      const double expected = kSamples / 24.0;
+      chiSquare += (observed - expected) * (observed - expected) / expected;
+      seen += static_cast<int>(observed);
+    } while (std::next_permutation(perm.begin(), perm.end()));
+    EXPECT_EQ(seen, kSamples) << (fresh ? "drawOrder" : "shuffle");
+    EXPECT_LT(chiSquare, 49.7) << (fresh ? "drawOrder" : "shuffle");
   }
-  std::vector<std::int32_t> perm = identity(4);
-  double chiSquare = 0.0;
-  int seen = 0;
-  do {
-    const double observed = counts[key(perm)];
-    const double expected = kSamples / 24.0;
-    chiSquare += (observed - expected) * (observed - expected) / expected;
-    seen += static_cast<int>(observed);
-  } while (std::next_permutation(perm.begin(), perm.end()));
-  EXPECT_EQ(seen, kSamples);
-  EXPECT_LT(chiSquare, 49.7);
 }
 
 // Every element lands on every position equally often. With 100,000 shuffles of 20 elements

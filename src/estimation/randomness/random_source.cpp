@@ -56,6 +56,14 @@ RandomSource::RandomSource(std::uint32_t seed) {
   for (int i = 0; i < kWarmUp; ++i) next();
 }
 
+RandomSource::RandomSource(std::seed_seq& sequence) {
+  sequence.generate(state_.begin(), state_.end());
+  state_[0] |= 1u;
+  front_ = kSeparation;
+  rear_ = 0;
+  for (int i = 0; i < kWarmUp; ++i) next();
+}
+
 std::uint32_t uniformBelow(std::uint32_t bound, RandomSource& source) {
   for (;;) {
     std::uint32_t ret = 0;
@@ -99,6 +107,23 @@ void OrderShuffler::shuffle(std::span<std::int32_t> order, RandomSource& source)
     while (draw >= bound.threshold) draw = source.next();
     const auto r = remainderByReciprocal(draw, bound.reciprocal, static_cast<std::uint32_t>(p + 1));
     std::swap(order[p], order[r]);
+  }
+}
+
+void OrderShuffler::drawOrder(std::span<std::int32_t> order, RandomSource& source) const {
+  assert(order.size() <= static_cast<std::size_t>(length_));
+  const std::size_t n = order.size();
+  if (n == 0) return;
+  const Bound* bounds = bounds_.data();
+  std::int32_t* slots = order.data();
+  slots[0] = 0;
+  for (std::size_t p = 1; p < n; ++p) {
+    const Bound& bound = bounds[p + 1];
+    std::uint32_t draw = source.next();
+    while (draw >= bound.threshold) draw = source.next();
+    const auto r = remainderByReciprocal(draw, bound.reciprocal, static_cast<std::uint32_t>(p + 1));
+    slots[p] = slots[r];
+    slots[r] = static_cast<std::int32_t>(p);
   }
 }
 

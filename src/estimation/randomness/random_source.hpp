@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <random>
 #include <span>
 #include <vector>
 
@@ -17,6 +18,11 @@ class RandomSource {
   RandomSource();
   // Seeds with an explicit value, as srand(seed) would.
   explicit RandomSource(std::uint32_t seed);
+  // Seeds the same generator from a seed sequence instead of the runtime's recurrence: the 31
+  // state words are the sequence's first 31 words, with the lowest bit of the first one set
+  // (some word must be odd for the full period), followed by the same 310 warm-up steps. The
+  // sequence no longer comes from srand: this is how block streams get their generators.
+  explicit RandomSource(std::seed_seq& sequence);
 
   // The next value of the sequence, in 0 .. 2^31 - 1, as rand() would return it. The state
   // words add modulo 2^32; the lowest bit of the sum, the least random one, is dropped.
@@ -64,6 +70,13 @@ class OrderShuffler {
   // Shuffles `order` in place exactly as shuffleOrder would. Requires order.size() <= the
   // length given to the constructor; nothing is checked in release builds.
   void shuffle(std::span<std::int32_t> order, RandomSource& source) const;
+
+  // Fills `order` with a uniformly random permutation of 0 .. order.size() - 1, whatever it
+  // held: Fisher-Yates "inside out", for p = 0 .. n - 1 a draw r below p + 1 (none for p = 0),
+  // then order[p] = order[r] and order[r] = p. The same bounded draws as shuffle, so the same
+  // cost, but the result depends on the draws alone, not on the order's previous contents.
+  // Same requirement on the size as shuffle.
+  void drawOrder(std::span<std::int32_t> order, RandomSource& source) const;
 
   // For a bound in 2 .. 2^31 - 1, the draws below this limit are those uniformBelow keeps:
   // all of them (2^31) when 2^31 is a multiple of the bound, else (mask / bound) * bound.
