@@ -1,0 +1,65 @@
+#include "estimation/parallel/block_runner.hpp"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
+
+namespace monocount {
+
+void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
+               const std::function<void(std::int32_t worker, std::int64_t block)>& run,
+               const std::function<void(std::int64_t finished)>& progress) {
+  if (end <= first) return;
+  const auto threads =
+      static_cast<std::int32_t>(std::clamp<std::int64_t>(end - first, 1, std::max<std::int32_t>(workers, 1)));
+  std::atomic<std::int64_t> next{first};
+  std::atomic<std::int64_t> finished{0};
+  std::atomic<bool> stop{false};
+  std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
+
+  const auto work = [&](std::int32_t worker) {
+    try {
+      while (!stop.load(std::memory_order_relaxed)) {
+        const std::int64_t block = next.fetch_add(1, std::memory_order_relaxed);
+        if (block >= end) break;
+        run(worker, block);
+        const std::int64_t done = finished.fetch_add(1, std::memory_order_relaxed) + 1;
+        if (worker == 0 && progress) progress(done);
+      }
+    } catch (...) {
+      failures[static_cast<std::size_t>(worker)] = std::current_exception();
+      stop.store(true, std::memory_order_relaxed);
+    }
+  };
+
+  {
+    std::vector<std::jthread> helpers;
+    helpers.reserve(static_cast<std::size_t>(threads - 1));
+    try {
+      for (std::int32_t worker = 1; worker < threads; ++worker) helpers.emplace_back(work, worker);
+    } catch (...) {
+      // A thread could not be started: the ones running stop after their current block.
+      stop.store(true, std::memory_order_relaxed);
+      throw;
+    }
+    work(0);
+  }  // joins the helpers
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
+  }
+}
+
+std::int32_t usableCores() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int count = CPU_COUNT(&set);
+    if (count > 0) return count;
+  }
+  return static_cast<std::int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+}  // namespace monocount

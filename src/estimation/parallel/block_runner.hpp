@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "estimation/parallel/rank_group.hpp"
+
+namespace monocount {
+
+// How a run's work is spread: worker threads in each process, and the processes.
+struct Parallelism {
+  std::int32_t threads = 1;    // worker threads per process, >= 1
+  RankGroup* ranks = nullptr;  // the processes sharing the run; null: this process alone
+};
+
+// Runs blocks first .. end - 1 on `workers` threads: the calling thread is worker 0, and
+// min(workers, end - first) - 1 more threads are started for the call and joined before it
+// returns. Each worker takes the lowest block nobody has taken yet, runs run(worker, block)
+// and goes on until no block is left, so which worker runs which block varies from call to
+// call: whatever a block computes must depend on the block alone, and its results are combined
+// by the caller in block order (or by an exact operation, such as adding counts).
+//
+// After each of its blocks, worker 0 calls progress(blocks finished so far), if set.
+// An exception on a worker stops every worker after its current block; the exception of the
+// lowest failing worker is rethrown once all have stopped. The workers share nothing but one
+// atomic counter of taken blocks and one of finished blocks, each touched once per block.
+void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
+               const std::function<void(std::int32_t worker, std::int64_t block)>& run,
+               const std::function<void(std::int64_t finished)>& progress = {});
+
+// The number of cores this process may run on (its CPU affinity mask), at least 1.
+std::int32_t usableCores();
+
+// One state per worker, built on first use by the worker itself (on its own thread, so its
+// memory is placed near the core that uses it) and kept for later calls. Worker w's state is
+// only ever touched by the thread running as worker w.
+template <typename State>
+class WorkerStates {
+ public:
+  explicit WorkerStates(std::int32_t workers) : states_(static_cast<std::size_t>(workers < 1 ? 1 : workers)) {}
+
+  std::int32_t workers() const { return static_cast<std::int32_t>(states_.size()); }
+
+  // Worker w's state, built with make() if it has none yet.
+  template <typename Make>
+  State& get(std::int32_t worker, Make&& make) {
+    std::optional<State>& state = states_[static_cast<std::size_t>(worker)];
+    if (!state) state.emplace(make());
+    return *state;
+  }
+
+  // Calls visit(state) for every state built so far, in worker order.
+  template <typename Visit>
+  void forEach(Visit&& visit) {
+    for (std::optional<State>& state : states_) {
+      if (state) visit(*state);
+    }
+  }
+
+ private:
+  std::vector<std::optional<State>> states_;
+};
+
+}  // namespace monocount
