@@ -19,6 +19,11 @@ Replication replicate(const Problem& problem, std::int32_t sampleSize, std::uint
   return PermutationEstimator(problem, seed).estimateModelCount(sampleSize);
 }
 
+// The same on block streams, on `threads` workers.
+Replication replicateOnBlocks(const Problem& problem, std::int32_t sampleSize, std::int32_t threads = 3) {
+  return PermutationEstimator(problem, 7, Parallelism{.threads = threads}).estimateModelCount(sampleSize);
+}
+
 TEST(PermutationEstimator, FormulasWhoseOrdersAllScoreAlikeGiveExactCounts) {
   struct Case {
     const char* name;
@@ -38,9 +43,10 @@ TEST(PermutationEstimator, FormulasWhoseOrdersAllScoreAlikeGiveExactCounts) {
   for (const Case& c : cases) {
     const Problem problem = makeProblem(c.variables, c.clauses);
     for (const std::int32_t sampleSize : {1, 1000}) {
-      const Replication row = replicate(problem, sampleSize);
-      EXPECT_EQ(row.estimate.toDouble(), c.count) << c.name;
-      EXPECT_EQ(row.relativeError, 0.0) << c.name;
+      for (const Replication& row : {replicate(problem, sampleSize), replicateOnBlocks(problem, sampleSize)}) {
+        EXPECT_EQ(row.estimate.toDouble(), c.count) << c.name;
+        EXPECT_EQ(row.relativeError, 0.0) << c.name;
+      }
     }
   }
 }
@@ -49,9 +55,10 @@ TEST(PermutationEstimator, NoSamplesGiveNaN) {
   for (const Clauses& clauses : {Clauses{{0}}, Clauses{}, Clauses{{}}}) {
     const Problem problem = makeProblem(2, clauses);
     for (const std::int32_t sampleSize : {0, -5}) {
-      const Replication row = replicate(problem, sampleSize);
-      EXPECT_TRUE(row.estimate.isNaN());
-      EXPECT_TRUE(std::isnan(row.relativeError));
+      for (const Replication& row : {replicate(problem, sampleSize), replicateOnBlocks(problem, sampleSize)}) {
+        EXPECT_TRUE(row.estimate.isNaN());
+        EXPECT_TRUE(std::isnan(row.relativeError));
+      }
     }
   }
 }
@@ -84,26 +91,57 @@ TEST(PermutationEstimator, CountsBeyondTheDoubleRangeStayFinite) {
   // where the classic table holds +inf.
   Clauses all(1);
   for (int v = 0; v < 1500; ++v) all[0].push_back(v);
-  const Replication row = replicate(makeProblem(1500, all), 50);
-  std::ostringstream printed;
-  printed << row.estimate;
-  EXPECT_EQ(printed.str(), "3.50747e+451");
-  EXPECT_EQ(row.relativeError, 0.0);
+  const Problem problem = makeProblem(1500, all);
+  for (const Replication& row : {replicate(problem, 50), replicateOnBlocks(problem, 50)}) {
+    std::ostringstream printed;
+    printed << row.estimate;
+    EXPECT_EQ(printed.str(), "3.50747e+451");
+    EXPECT_EQ(row.relativeError, 0.0);
+  }
 }
 
 TEST(PermutationEstimator, LargeGridGivesFinitePositiveEstimatesAndErrors) {
   // The 60 x 60 grid: scores reach 1e900, and their squares far more.
   const Problem problem = support::toProblem(support::gridVertexCover(60, 60));
-  PermutationEstimator estimator(problem, 3);
+  PermutationEstimator classic(problem, 3);
+  PermutationEstimator blocks(problem, 3, Parallelism{.threads = 2});
   for (int replication = 0; replication < 2; ++replication) {
-    const Replication row = estimator.estimateModelCount(200);
-    const WideReal estimate = row.estimate;
-    const double relativeError = row.relativeError;
-    EXPECT_TRUE(estimate.isFinite());
-    EXPECT_GT(estimate, WideReal(1.0));
-    EXPECT_TRUE(std::isfinite(relativeError));
-    EXPECT_GT(relativeError, 0.0);
-    EXPECT_LT(relativeError, 1.0);
+    for (PermutationEstimator* estimator : {&classic, &blocks}) {
+      const Replication row = estimator->estimateModelCount(200);
+      const WideReal estimate = row.estimate;
+      const double relativeError = row.relativeError;
+      EXPECT_TRUE(estimate.isFinite());
+      EXPECT_GT(estimate, WideReal(1.0));
+      EXPECT_TRUE(std::isfinite(relativeError));
+      EXPECT_GT(relativeError, 0.0);
+      EXPECT_LT(relativeError, 1.0);
+    }
+  }
+}
+
+TEST(PermutationEstimator, BlockStreamsGiveTheSameRowsOnAnyNumberOfThreads) {
+  // Several blocks per replication in each case (n = 12: 5462 samples a block; n = 400: 164).
+  const struct {
+    support::Formula formula;
+    std::int32_t sampleSize;
+  } cases[] = {{support::randomMonotoneCnf(12, 20, 3, 5), 20000},
+               {support::gridVertexCover(20, 20), 2000},
+               {support::randomMonotoneCnf(300, 1200, 3, 2), 2000}};
+  for (const auto& [formula, sampleSize] : cases) {
+    const Problem problem = support::toProblem(formula);
+    PermutationEstimator one(problem, 11, Parallelism{.threads = 1});
+    PermutationEstimator two(problem, 11, Parallelism{.threads = 2});
+    PermutationEstimator five(problem, 11, Parallelism{.threads = 5});
+    for (int replication = 0; replication < 3; ++replication) {
+      const Replication expected = one.estimateModelCount(sampleSize);
+      for (PermutationEstimator* estimator : {&two, &five}) {
+        const Replication row = estimator->estimateModelCount(sampleSize);
+        EXPECT_EQ(row.estimate, expected.estimate) << formula.variables << " variables";
+        EXPECT_EQ(row.relativeError, expected.relativeError) << formula.variables << " variables";
+        EXPECT_EQ(row.coverLengths.first, expected.coverLengths.first) << formula.variables << " variables";
+        EXPECT_EQ(row.coverLengths.counts, expected.coverLengths.counts) << formula.variables << " variables";
+      }
+    }
   }
 }
 

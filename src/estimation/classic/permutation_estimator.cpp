@@ -7,6 +7,7 @@
 
 #include "estimation/classic/binomial_tails.hpp"
 #include "estimation/numerics/wide_binomials.hpp"
+#include "estimation/randomness/derived_streams.hpp"
 
 namespace monocount {
 
@@ -48,6 +49,21 @@ MemoryNeed PermutationEstimator::memoryNeeded(const Problem& problem, std::int32
           .samples = width * static_cast<std::uint64_t>(std::max(sampleSize, 0))};
 }
 
+PermutationEstimator::PermutationEstimator(const Problem& problem, std::uint32_t seed, const Parallelism& parallelism)
+    : PermutationEstimator(problem, seed) {
+  blockStreams_ = true;
+  seed_ = seed;
+  threads_ = std::max(parallelism.threads, 1);
+  if (parallelism.ranks != nullptr) ranks_ = parallelism.ranks;
+  workers_ = WorkerStates<Worker>(threads_);
+  if (!noClauses_ && !unsatisfiable_) wideTails_ = wideBinomialTails(problem.variableCount);
+}
+
+std::int64_t PermutationEstimator::samplesPerBlock(std::int32_t variableCount) {
+  const std::int64_t n = std::max<std::int64_t>(variableCount, 1);
+  return (std::int64_t{1} << 16) / n + ((std::int64_t{1} << 16) % n != 0 ? 1 : 0);
+}
+
 Replication PermutationEstimator::estimateModelCount(std::int32_t sampleSize) {
   const std::size_t sampleCount = sampleSize > 0 ? static_cast<std::size_t>(sampleSize) : 0;
   Replication result;
@@ -57,8 +73,10 @@ Replication PermutationEstimator::estimateModelCount(std::int32_t sampleSize) {
     result.estimate = noClauses_ ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0);
     result.coverLengths.samples = sampleCount;
     if (noClauses_) result.coverLengths.counts.assign(1, sampleCount);
+    ++replication_;
     return result;
   }
+  if (blockStreams_) return estimateFromBlocks(sampleCount);
   const std::int32_t n = problem_.variableCount;
   std::int32_t shortest = n;
   if (n <= 0xFF) {
@@ -68,16 +86,22 @@ Replication PermutationEstimator::estimateModelCount(std::int32_t sampleSize) {
   } else {
     result.estimate = sampleAndScore(sampleCount, result.relativeError, lengths32_, shortest);
   }
-  // The samples per cover length, from counts_, trimmed to the lengths that occurred.
-  CoverLengthCounts& lengths = result.coverLengths;
+  result.coverLengths = coverLengths(sampleCount, shortest);
+  return result;
+}
+
+// The samples per cover length, from counts_, trimmed to the lengths that occurred (none is
+// below `shortest`).
+CoverLengthCounts PermutationEstimator::coverLengths(std::size_t sampleCount, std::int32_t shortest) const {
+  CoverLengthCounts lengths;
   lengths.samples = sampleCount;
-  std::int32_t longest = n;
+  std::int32_t longest = problem_.variableCount;
   while (sampleCount > 0 && longest >= shortest && counts_[static_cast<std::size_t>(longest)] == 0) --longest;
   if (sampleCount > 0 && longest >= shortest) {
     lengths.first = shortest;
     lengths.counts.assign(counts_.begin() + shortest, counts_.begin() + longest + 1);
   }
-  return result;
+  return lengths;
 }
 
 template <typename Length>
@@ -140,8 +164,13 @@ WideReal PermutationEstimator::scoreWide(const std::vector<Length>& lengths, dou
                                          const double* classicMean) {
   const std::int32_t n = problem_.variableCount;
   if (wideTails_.empty()) wideTails_ = wideBinomialTails(n);
+  return countStatistics(lengths.size(), relativeError, classicMean);
+}
 
-  const WideReal count(static_cast<double>(lengths.size()));
+// The statistics of `sampleCount` scores given as samples per cover length in counts_.
+WideReal PermutationEstimator::countStatistics(std::size_t sampleCount, double& relativeError,
+                                               const double* classicMean) {
+  const WideReal count(static_cast<double>(sampleCount));
   std::size_t distinct = 0;
   std::size_t only = 0;
   for (std::size_t length = 1; length < counts_.size(); ++length) {
@@ -165,6 +194,75 @@ WideReal PermutationEstimator::scoreWide(const std::vector<Length>& lengths, dou
   }
   relativeError = (sqrt(squares / count) / (sqrt(count) * mean)).toDouble();
   return mean;
+}
+
+PermutationEstimator::Worker PermutationEstimator::makeWorker(std::int32_t worker) {
+  Worker state{.ownIndex = std::nullopt,
+               .order = std::vector<std::int32_t>(static_cast<std::size_t>(problem_.variableCount)),
+               .counts = std::vector<std::uint64_t>(static_cast<std::size_t>(problem_.variableCount) + 1, 0)};
+  if (worker != 0) state.ownIndex.emplace(problem_);
+  return state;
+}
+
+void PermutationEstimator::runBlock(Worker& worker, std::uint32_t replication, std::int64_t block,
+                                    std::size_t sampleCount) {
+  const std::int64_t perBlock = samplesPerBlock(problem_.variableCount);
+  const auto first = static_cast<std::size_t>(block * perBlock);
+  const std::size_t end = std::min(sampleCount, first + static_cast<std::size_t>(perBlock));
+  RandomSource source = derivedSource({.seed = seed_, .use = StreamUse::samples, .replication = replication,
+                                       .block = static_cast<std::uint64_t>(block)});
+  CoverIndex& index = worker.ownIndex ? *worker.ownIndex : index_;
+  const std::span<std::int32_t> order(worker.order);
+  std::uint64_t* counts = worker.counts.data();
+  for (std::size_t sample = first; sample < end; ++sample) {
+    shuffler_.drawOrder(order, source);
+    ++counts[index.coverPositionOfPermutation(order.data()) + 1];
+  }
+}
+
+Replication PermutationEstimator::estimateFromBlocks(std::size_t sampleCount) {
+  const std::uint32_t replication = replication_++;
+  if (sampleCount == 0) {
+    Replication none;
+    none.estimate = none.relativeError = std::numeric_limits<double>::quiet_NaN();
+    return none;
+  }
+  const std::int64_t perBlock = samplesPerBlock(problem_.variableCount);
+  const auto blocks = static_cast<std::int64_t>((sampleCount + static_cast<std::size_t>(perBlock) - 1) /
+                                                static_cast<std::size_t>(perBlock));
+  const Share share = shareOf(blocks, ranks_->rank(), ranks_->size());
+  counts_.assign(static_cast<std::size_t>(problem_.variableCount) + 1, 0);
+  runTogether(*ranks_, [&] {
+    std::int64_t reported = 0;
+    const auto report = [&](std::int64_t samples) {
+      if (!onProgress || samples <= reported) return;
+      reported = samples;
+      onProgress(samples);
+    };
+    runBlocks(
+        share.first, share.end, threads_,
+        [&](std::int32_t w, std::int64_t block) {
+          Worker& worker = workers_.get(w, [&] { return makeWorker(w); });
+          runBlock(worker, replication, block, sampleCount);
+        },
+        [&](std::int64_t finished) {
+          const double part = static_cast<double>(finished) / static_cast<double>(share.end - share.first);
+          report(static_cast<std::int64_t>(part * static_cast<double>(sampleCount)));
+        });
+    report(static_cast<std::int64_t>(sampleCount));
+    // Counts add up exactly, so the workers' sums are those of the blocks in block order.
+    workers_.forEach([&](Worker& worker) {
+      for (std::size_t length = 0; length < counts_.size(); ++length) counts_[length] += worker.counts[length];
+      std::fill(worker.counts.begin(), worker.counts.end(), 0);
+    });
+  });
+  ranks_->sum(counts_);
+  Replication result;
+  result.estimate = countStatistics(sampleCount, result.relativeError, nullptr);
+  std::int32_t shortest = 1;
+  while (counts_[static_cast<std::size_t>(shortest)] == 0) ++shortest;
+  result.coverLengths = coverLengths(sampleCount, shortest);
+  return result;
 }
 
 }  // namespace monocount

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "estimation/numerics/wide_real.hpp"
+#include "estimation/parallel/block_runner.hpp"
+#include "estimation/parallel/rank_group.hpp"
 #include "estimation/randomness/random_source.hpp"
 #include "estimation/replication.hpp"
 #include "problem/cover_index.hpp"
@@ -21,6 +24,15 @@ namespace monocount {
 // variables on), the same statistics are carried in extended range instead of becoming
 // +inf or NaN. A formula without clauses gives exactly 2^n, one with an empty clause exactly 0,
 // both with relative error 0.
+//
+// With block streams instead, the samples of replication r (counted from 0, one per call) are
+// cut into blocks of samplesPerBlock(n) samples, block b holding samples b * size .. (b + 1) *
+// size - 1. Block b draws from its own generator, derivedSource({seed, samples, r, b}), and
+// each of its samples is a fresh uniform order (OrderShuffler::drawOrder), so a block's cover
+// lengths depend on (seed, r, b) alone. The blocks run on the worker threads and ranks in any
+// order; the replication's statistics come from the number of samples at each cover length,
+// which blocks add up exactly, taken in length order in extended range. So every digit is the
+// same for any number of threads or ranks (but not the same as the classic sequence's).
 class PermutationEstimator {
  public:
   // Builds the tail tables and the sampling index once per run, and seeds the generator with
@@ -34,15 +46,39 @@ class PermutationEstimator {
   // is built.
   static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize);
 
+  // The estimator on block streams, run by `parallelism.threads` workers in each of the ranks
+  // (this process alone when parallelism.ranks is null). Each worker builds its own sampling
+  // index and order on first use; the ranks must call estimateModelCount together.
+  PermutationEstimator(const Problem& problem, std::uint32_t seed, const Parallelism& parallelism);
+
   // One replication of `sampleSize` samples: the mean score, its relative standard error and
   // the samples per cover length. For sampleSize <= 0 the first two are NaN, the counts empty
   // and nothing is drawn.
   Replication estimateModelCount(std::int32_t sampleSize);
 
-  // Called now and then during a replication with the number of samples drawn so far.
+  // Called now and then during a replication with the number of samples drawn so far (on the
+  // calling thread; across ranks, rank 0's share of the work scaled to the whole).
   ProgressCallback onProgress;
 
+  // Samples per block of the block streams for n variables: ceil(65536 / n), so that a block
+  // is about 2^16 variable draws, whose work dwarfs seeding its generator. At least 1.
+  static std::int64_t samplesPerBlock(std::int32_t variableCount);
+
  private:
+  // A worker's own state for the block streams: its sampling index (worker 0 uses index_, the
+  // others build their own from the problem), its order, and the samples per cover length of
+  // the blocks it ran in this replication.
+  struct Worker {
+    std::optional<CoverIndex> ownIndex;
+    std::vector<std::int32_t> order;
+    std::vector<std::uint64_t> counts;
+  };
+  Worker makeWorker(std::int32_t worker);
+  void runBlock(Worker& worker, std::uint32_t replication, std::int64_t block, std::size_t sampleCount);
+  Replication estimateFromBlocks(std::size_t sampleCount);
+  WideReal countStatistics(std::size_t sampleCount, double& relativeError, const double* classicMean);
+  CoverLengthCounts coverLengths(std::size_t sampleCount, std::int32_t shortest) const;
+
   template <typename Length>
   WideReal sampleAndScore(std::size_t sampleCount, double& relativeError, std::vector<Length>& lengths,
                           std::int32_t& shortest);
@@ -65,6 +101,14 @@ class PermutationEstimator {
   std::vector<std::uint8_t> lengths8_;
   std::vector<std::uint16_t> lengths16_;
   std::vector<std::uint32_t> lengths32_;
+  // Block streams (blockStreams_ set): the seed, the replications run so far, and the workers.
+  bool blockStreams_ = false;
+  std::uint32_t seed_ = 0;
+  std::uint32_t replication_ = 0;
+  std::int32_t threads_ = 1;
+  SingleProcess alone_;
+  RankGroup* ranks_ = &alone_;
+  WorkerStates<Worker> workers_{1};
 };
 
 }  // namespace monocount
