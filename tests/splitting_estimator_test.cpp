@@ -97,17 +97,23 @@ TEST(SplittingEstimator, WithoutLevelsBelowNEachRootScoresItsClassicScore) {
   }
 }
 
-TEST(SplittingEstimator, SameSeedSameRows) {
-  const Problem problem = toProblem(support::gridVertexCover(6, 6));
-  SplittingEstimator first(problem, 42);
-  SplittingEstimator second(problem, 42);
-  SplittingEstimator other(problem, 43);
-  for (int replication = 0; replication < 2; ++replication) {
-    const Replication a = replicate(first, 300);
-    const Replication b = replicate(second, 300);
-    EXPECT_EQ(a.estimate, b.estimate);
-    EXPECT_EQ(a.relativeError, b.relativeError);
-    EXPECT_FALSE(replicate(other, 300).estimate == a.estimate);
+TEST(SplittingEstimator, SameSeedSameRowsOnAnyNumberOfThreads) {
+  // Pilot and roots on 1, 2 and 5 threads; several blocks of roots per replication.
+  for (const Formula& formula : {support::gridVertexCover(6, 6), support::randomMixedCnf(16, 30, 4, 8)}) {
+    const Problem problem = toProblem(formula);
+    SplittingEstimator first(problem, 42);
+    SplittingEstimator two(problem, 42, {}, Parallelism{.threads = 2});
+    SplittingEstimator five(problem, 42, {}, Parallelism{.threads = 5});
+    SplittingEstimator other(problem, 43);
+    for (int replication = 0; replication < 2; ++replication) {
+      const Replication a = replicate(first, 600);
+      for (SplittingEstimator* estimator : {&two, &five}) {
+        const Replication b = replicate(*estimator, 600);
+        EXPECT_EQ(a.estimate, b.estimate) << formula.variables;
+        EXPECT_EQ(a.relativeError, b.relativeError) << formula.variables;
+      }
+      EXPECT_FALSE(replicate(other, 600).estimate == a.estimate);
+    }
   }
 }
 

@@ -15,11 +15,11 @@ using support::Clauses;
 Clauses matching(std::int32_t pairs) { return support::matching(pairs).clauses; }
 Clauses grid(std::int32_t side) { return support::gridVertexCover(side, side).clauses; }
 
-SplittingPlan planFor(std::int32_t n, const Clauses& clauses, SplittingSettings settings = {}, std::uint32_t seed = 1) {
+SplittingPlan planFor(std::int32_t n, const Clauses& clauses, SplittingSettings settings = {}, std::uint32_t seed = 1,
+                      std::int32_t threads = 1) {
   const Problem problem = support::toProblem({n, clauses});
   const OccurrenceTable table(problem);
-  SplitEngine engine(seed);
-  return planLevels(table, wideBinomialRow(n), settings, engine);
+  return planLevels(table, wideBinomialRow(n), settings, seed, threads);
 }
 
 TEST(ProposalBatch, ScalesWithThePrefixAndIsNeverEmptyBelowTheWholeOrder) {
@@ -83,12 +83,14 @@ TEST(PlanLevels, FormulasWhoseOrdersAllShareOneCoverLength) {
   EXPECT_EQ(oneNeeded.factors, std::vector<double>{1.0});
 }
 
-TEST(PlanLevels, SameSeedSamePlan) {
+TEST(PlanLevels, SameSeedSamePlanOnAnyNumberOfThreads) {
   const Clauses clauses = grid(5);
   const SplittingPlan a = planFor(25, clauses, {}, 9);
-  const SplittingPlan b = planFor(25, clauses, {}, 9);
-  EXPECT_EQ(a.levels, b.levels);
-  EXPECT_EQ(a.factors, b.factors);
+  for (const std::int32_t threads : {1, 3}) {
+    const SplittingPlan b = planFor(25, clauses, {}, 9, threads);
+    EXPECT_EQ(a.levels, b.levels) << threads;
+    EXPECT_EQ(a.factors, b.factors) << threads;
+  }
 }
 
 }  // namespace

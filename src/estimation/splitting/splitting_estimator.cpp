@@ -5,24 +5,24 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "estimation/numerics/wide_binomials.hpp"
+#include "estimation/randomness/derived_streams.hpp"
 
 namespace monocount {
 
-namespace {
-
-// Chain steps between two progress reports.
-constexpr std::int64_t kProgressSteps = std::int64_t{1} << 16;
-
-}  // namespace
-
-SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t seed, SplittingSettings settings)
+SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t seed, SplittingSettings settings,
+                                       const Parallelism& parallelism)
     : problem_(problem),
       settings_(settings),
+      seed_(seed),
       engine_(seed),
-      degenerate_(problem.clauseCount == 0 || !problem.everyClauseTouchable()) {}
+      degenerate_(problem.clauseCount == 0 || !problem.everyClauseTouchable()),
+      threads_(std::max(parallelism.threads, 1)),
+      ranks_(parallelism.ranks != nullptr ? parallelism.ranks : &alone_),
+      workers_(threads_) {}
 
 MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const SplittingSettings& settings) {
   if (problem.clauseCount == 0 || !problem.everyClauseTouchable()) return {};
@@ -37,7 +37,7 @@ void SplittingEstimator::ensurePlan() {
   if (plan_ || degenerate_) return;
   if (!table_) table_ = std::make_unique<OccurrenceTable>(problem_);
   if (binomials_.empty()) binomials_ = wideBinomialRow(problem_.variableCount);
-  prepare(planLevels(*table_, binomials_, settings_, engine_));
+  prepare(planLevels(*table_, binomials_, settings_, seed_, threads_));
 }
 
 const SplittingPlan& SplittingEstimator::plan() {
@@ -61,6 +61,13 @@ void SplittingEstimator::usePlan(SplittingPlan plan) {
   if (!table_) table_ = std::make_unique<OccurrenceTable>(problem_);
   if (binomials_.empty()) binomials_ = wideBinomialRow(n);
   prepare(std::move(plan));
+}
+
+std::int64_t SplittingEstimator::rootsPerBlock(const SplittingPlan& plan, std::int32_t variableCount) {
+  double steps = 1.0;  // the last stage's one step
+  for (const double factor : plan.factors) steps += factor;
+  const double work = std::max(1.0, static_cast<double>(variableCount) * steps);
+  return std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(65536.0 / work)));
 }
 
 void SplittingEstimator::prepare(SplittingPlan plan) {
@@ -88,69 +95,90 @@ void SplittingEstimator::prepare(SplittingPlan plan) {
       bands_[stage.bandOffset + static_cast<std::size_t>(k - stage.bandLow)] = sum * weight;
     }
   }
-  hits_.assign(bands_.size(), 0);
-  touched_.clear();
-  touched_.reserve(bands_.size());
-  chains_.assign(std::max<std::size_t>(last, 1), CoverChain(*table_));
-  memberCounts_.assign(last + 1, 0);
+  rootsPerBlock_ = rootsPerBlock(plan, n);
+  start_ = std::make_unique<CoverChain>(*table_);
+  workers_ = WorkerStates<Worker>(threads_);  // their chains follow the stages
   plan_ = std::move(plan);
 }
 
-std::int32_t SplittingEstimator::drawSteps(const Stage& stage) {
-  if (stage.extraStep == 0.0) return stage.wholeSteps;
-  return stage.wholeSteps + (engine_.unit() < stage.extraStep ? 1 : 0);
+SplittingEstimator::Worker SplittingEstimator::makeWorker() const {
+  Worker worker;
+  worker.chains.assign(std::max<std::size_t>(stages_.size() - 1, 1), CoverChain(*table_));
+  worker.stepsLeft.assign(stages_.size(), 0);
+  worker.hits.assign(bands_.size(), 0);
+  worker.touched.reserve(bands_.size());
+  worker.memberCounts.assign(stages_.size(), 0);
+  worker.replicationHits.assign(bands_.size(), 0);
+  return worker;
 }
 
-const std::vector<std::int32_t>& SplittingEstimator::rootOrder() const {
-  if (chains_.empty()) throw std::logic_error("SplittingEstimator::rootOrder: no root drawn yet");
-  return chains_.front().order();
+std::int32_t SplittingEstimator::drawSteps(const Stage& stage, SplitEngine& engine) const {
+  if (stage.extraStep == 0.0) return stage.wholeSteps;
+  return stage.wholeSteps + (engine.unit() < stage.extraStep ? 1 : 0);
+}
+
+const std::vector<std::int32_t>& SplittingEstimator::rootOrder() {
+  if (!plan_) throw std::logic_error("SplittingEstimator::rootOrder: no root drawn yet");
+  return worker(0).chains.front().order();
+}
+
+std::vector<std::int64_t> SplittingEstimator::memberCounts() {
+  std::vector<std::int64_t> total(stages_.size(), 0);
+  workers_.forEach([&](const Worker& worker) {
+    for (std::size_t t = 0; t < total.size(); ++t) total[t] += worker.memberCounts[t];
+  });
+  return total;
 }
 
 WideReal SplittingEstimator::scoreRoot() {
   ensurePlan();
   if (!plan_) throw std::logic_error("SplittingEstimator::scoreRoot: the count needs no sampling");
+  return scoreRoot(worker(0), engine_);
+}
+
+WideReal SplittingEstimator::scoreRoot(Worker& worker, SplitEngine& engine) const {
   const std::size_t last = stages_.size() - 1;
   // Depth first over the root's family: the current member's chain runs one step at a time,
   // and a state that reaches the next level is followed down at once, from a copy, before the
   // chain above it goes on.
   std::size_t t = 0;
-  stages_[0].stepsLeft = drawSteps(stages_[0]);
-  ++memberCounts_[0];
+  worker.stepsLeft[0] = drawSteps(stages_[0], engine);
+  ++worker.memberCounts[0];
   for (;;) {
-    Stage& stage = stages_[t];
-    if (stage.stepsLeft == 0) {
+    const Stage& stage = stages_[t];
+    if (worker.stepsLeft[t] == 0) {
       if (t == 0) break;
       --t;
       continue;
     }
-    --stage.stepsLeft;
-    CoverChain& chain = chains_[t];
-    chain.exchange(stage.proposals, engine_);
-    const std::int32_t length = chain.coverLength(engine_);
-    ++chainSteps_;
-    contribute(stage, length);
+    --worker.stepsLeft[t];
+    CoverChain& chain = worker.chains[t];
+    chain.exchange(stage.proposals, engine);
+    const std::int32_t length = chain.coverLength(engine);
+    contribute(worker, stage, length);
     if (t < last && length <= stages_[t + 1].level) {
-      ++memberCounts_[t + 1];
+      ++worker.memberCounts[t + 1];
       if (t + 1 == last) {
-        contribute(stages_[last], length);
+        contribute(worker, stages_[last], length);
       } else {
-        chains_[t + 1].adopt(chain, stages_[t + 1].level);
+        worker.chains[t + 1].adopt(chain, stages_[t + 1].level);
         ++t;
-        stages_[t].stepsLeft = drawSteps(stages_[t]);
+        worker.stepsLeft[t] = drawSteps(stages_[t], engine);
       }
     }
   }
   WideReal score;
-  for (const std::size_t slot : touched_) {
-    score += bands_[slot] * WideReal(static_cast<double>(hits_[slot]));
-    if (recordSizes_) replicationHits_[slot] += static_cast<std::uint64_t>(hits_[slot]);
-    hits_[slot] = 0;
+  for (const std::size_t slot : worker.touched) {
+    score += bands_[slot] * WideReal(static_cast<double>(worker.hits[slot]));
+    if (recordSizes_) worker.replicationHits[slot] += static_cast<std::uint64_t>(worker.hits[slot]);
+    worker.hits[slot] = 0;
   }
-  touched_.clear();
+  worker.touched.clear();
   return score;
 }
 
 Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
+  const std::uint32_t replication = replication_++;
   if (sampleSize <= 0) {
     Replication none;
     none.estimate = none.relativeError = std::numeric_limits<double>::quiet_NaN();
@@ -163,31 +191,80 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
     if (problem_.clauseCount == 0) exact.coverLengths.counts.assign(1, static_cast<std::uint64_t>(sampleSize));
     return exact;
   }
-  ensurePlan();
-  if (recordSizes_) replicationHits_.assign(bands_.size(), 0);
-  // The mean is the plain sum over N; the squared deviations around it come from Welford's
-  // running update, which equals sum (score - mean)^2 without keeping the N scores.
-  WideReal sum;
-  WideReal runningMean;
-  WideReal squares;
-  std::int64_t reported = chainSteps_;
-  for (std::int32_t root = 0; root < sampleSize; ++root) {
-    const WideReal score = scoreRoot();
-    sum += score;
-    const WideReal deviation = score - runningMean;
-    runningMean += deviation / WideReal(static_cast<double>(root + 1));
-    squares += deviation * (score - runningMean);
-    if (onProgress && (chainSteps_ - reported >= kProgressSteps || root + 1 == sampleSize)) {
-      reported = chainSteps_;
-      onProgress(root + 1);
+  runTogether(*ranks_, [&] { ensurePlan(); });
+
+  static_assert(std::is_trivially_copyable_v<RootBlock>);
+  const std::int64_t perBlock = rootsPerBlock_;
+  const std::int64_t blocks = (sampleSize + perBlock - 1) / perBlock;
+  const Share share = shareOf(blocks, ranks_->rank(), ranks_->size());
+  std::vector<RootBlock> results;
+  runTogether(*ranks_, [&] {
+    results.resize(static_cast<std::size_t>(blocks));
+    std::int64_t reported = 0;
+    const auto report = [&](std::int64_t roots) {
+      if (!onProgress || roots <= reported) return;
+      reported = roots;
+      onProgress(roots);
+    };
+    runBlocks(
+        share.first, share.end, threads_,
+        [&](std::int32_t w, std::int64_t block) {
+          Worker& state = worker(w);
+          SplitEngine engine = derivedEngine({.seed = seed_, .use = StreamUse::samples, .replication = replication,
+                                              .block = static_cast<std::uint64_t>(block)});
+          // Every block starts from the order 0 .. n - 1, so its roots depend on its stream alone.
+          state.chains.front().adopt(*start_, problem_.variableCount);
+          RootBlock& result = results[static_cast<std::size_t>(block)];
+          const std::int64_t end = std::min<std::int64_t>(sampleSize, (block + 1) * perBlock);
+          for (std::int64_t root = block * perBlock; root < end; ++root) {
+            // Welford's running update: the squared deviations around the block's mean.
+            const WideReal score = scoreRoot(state, engine);
+            ++result.roots;
+            result.sum += score;
+            const WideReal deviation = score - result.mean;
+            result.mean += deviation / WideReal(static_cast<double>(result.roots));
+            result.squares += deviation * (score - result.mean);
+          }
+        },
+        [&](std::int64_t finished) {
+          const double part = static_cast<double>(finished) / static_cast<double>(share.end - share.first);
+          report(static_cast<std::int64_t>(part * static_cast<double>(sampleSize)));
+        });
+    report(sampleSize);
+    // Hits are counts: the workers' sums are those of the blocks in block order.
+    if (recordSizes_) {
+      replicationHits_.assign(bands_.size(), 0);
+      workers_.forEach([&](Worker& worker) {
+        for (std::size_t slot = 0; slot < bands_.size(); ++slot) replicationHits_[slot] += worker.replicationHits[slot];
+        std::fill(worker.replicationHits.begin(), worker.replicationHits.end(), 0);
+      });
     }
+  });
+  ranks_->share(results.data(), sizeof(RootBlock), blocks);
+  if (recordSizes_) ranks_->sum(replicationHits_);
+
+  // The blocks in block order: sums added, squared deviations merged (Chan, Golub and LeVeque).
+  RootBlock total;
+  for (const RootBlock& block : results) {
+    if (total.roots == 0) {
+      total = block;
+      continue;
+    }
+    const WideReal before(static_cast<double>(total.roots));
+    const WideReal added(static_cast<double>(block.roots));
+    const WideReal combined = before + added;
+    const WideReal delta = block.mean - total.mean;
+    total.roots += block.roots;
+    total.sum += block.sum;
+    total.mean += delta * added / combined;
+    total.squares += block.squares + delta * delta * before * added / combined;
   }
   // The classic statistics: population standard deviation, standard error relative to the mean.
   const WideReal count(static_cast<double>(sampleSize));
-  const WideReal average = sum / count;
+  const WideReal average = total.sum / count;
   Replication result;
   result.estimate = average;
-  result.relativeError = (sqrt(squares / count) / (sqrt(count) * average)).toDouble();
+  result.relativeError = (sqrt(total.squares / count) / (sqrt(count) * average)).toDouble();
   if (recordSizes_) result.sizeEstimates = sizeEstimates(sampleSize);
   return result;
 }

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <utility>
 
+#include "estimation/parallel/block_runner.hpp"
+#include "estimation/randomness/derived_streams.hpp"
+
 namespace monocount {
 
 std::int64_t proposalBatch(std::int32_t prefixLength, std::int32_t variableCount, double perPrefixVariable) {
@@ -23,6 +26,12 @@ struct LengthSample {
     atLength.assign(static_cast<std::size_t>(variableCount) + 1, 0);
     size = 0;
     shortest = variableCount;
+  }
+  // Adds the lengths recorded in `other` (of the same variable count).
+  void add(const LengthSample& other) {
+    for (std::size_t k = 0; k < atLength.size(); ++k) atLength[k] += other.atLength[k];
+    size += other.size;
+    shortest = std::min(shortest, other.shortest);
   }
   void record(std::int32_t length) {
     ++atLength[static_cast<std::size_t>(length)];
@@ -70,22 +79,65 @@ std::int32_t chooseLevel(const std::vector<double>& shares, std::int32_t level, 
 
 }  // namespace
 
+namespace {
+
+// A pilot walker: its chain and its own stream.
+struct Walker {
+  CoverChain chain;
+  SplitEngine engine;
+  bool arrived = false;
+};
+
+// What a pilot worker changes: a spare chain to cut into, and the lengths it recorded.
+struct PilotWorker {
+  CoverChain spare;
+  LengthSample sample;
+};
+
+}  // namespace
+
 SplittingPlan planLevels(const OccurrenceTable& table, const std::vector<WideReal>& binomials,
-                         const SplittingSettings& settings, SplitEngine& engine) {
+                         const SplittingSettings& settings, std::uint32_t seed, std::int32_t threads) {
   const std::int32_t n = table.variableCount;
   SplittingPlan plan;
   plan.levels.push_back(n);
   const std::int32_t walkerCount = std::max(1, settings.pilotWalkers);
   const std::int32_t samplesPerWalker = std::max(1, settings.pilotSamples);
 
-  CoverChain root(table);
-  std::vector<CoverChain> walkers(static_cast<std::size_t>(walkerCount), root);
-  CoverChain spare(table);
+  std::vector<Walker> walkers;
+  walkers.reserve(static_cast<std::size_t>(walkerCount));
+  for (std::int32_t w = 0; w < walkerCount; ++w) {
+    walkers.push_back({CoverChain(table),
+                       derivedEngine({.seed = seed, .use = StreamUse::pilot, .replication = 0,
+                                      .block = static_cast<std::uint64_t>(w)}),
+                       false});
+  }
+  WorkerStates<PilotWorker> workers(threads);
+  const auto pilotWorker = [&](std::int32_t w) -> PilotWorker& {
+    return workers.get(w, [&] { return PilotWorker{CoverChain(table), {}}; });
+  };
+  // Every walker in parallel, each from its own stream; the recorded lengths of all workers
+  // then add up exactly into `sample`.
   LengthSample sample;
+  const auto everyWalker = [&](const auto& step) {
+    runBlocks(0, walkerCount, threads, [&](std::int32_t w, std::int64_t walker) {
+      step(pilotWorker(w), walkers[static_cast<std::size_t>(walker)]);
+    });
+  };
+  const auto recordEveryWalker = [&](const auto& step) {
+    workers.forEach([&](PilotWorker& worker) { worker.sample.clear(n); });
+    everyWalker([&](PilotWorker& worker, Walker& walker) {
+      if (worker.sample.atLength.empty()) worker.sample.clear(n);
+      step(worker.sample, walker);
+    });
+    sample.clear(n);
+    workers.forEach([&](const PilotWorker& worker) { sample.add(worker.sample); });
+  };
 
   // Level n: fresh uniform orders.
-  sample.clear(n);
-  for (std::int64_t i = 0; i < std::int64_t{walkerCount} * samplesPerWalker; ++i) sample.record(root.coverLength(engine));
+  recordEveryWalker([&](LengthSample& recorded, Walker& walker) {
+    for (std::int32_t i = 0; i < samplesPerWalker; ++i) recorded.record(walker.chain.coverLength(walker.engine));
+  });
 
   WideReal reach = 1.0;  // the pilot's estimate of the chance of being at the current level
   WideReal above;        // its estimate of the part of the count above the current level
@@ -107,42 +159,40 @@ SplittingPlan planLevels(const OccurrenceTable& table, const std::vector<WideRea
     // longer than the share suggests takes over another walker's state instead.
     const std::int64_t patience = 20 + static_cast<std::int64_t>(std::ceil(50.0 / share));
     const std::int64_t proposals = proposalBatch(level, n, settings.pilotProposalsPerPrefixVariable);
-    std::vector<bool> arrived(walkers.size(), false);
-    for (std::size_t w = 0; w < walkers.size(); ++w) {
-      CoverChain& source = level == n ? root : walkers[w];
+    everyWalker([&](PilotWorker& worker, Walker& walker) {
+      walker.arrived = false;
       for (std::int64_t step = 0; step < patience; ++step) {
-        source.exchange(proposals, engine);
-        if (source.coverLength(engine) <= next) {
-          spare.adopt(source, next);
-          std::swap(spare, walkers[w]);
-          arrived[w] = true;
+        walker.chain.exchange(proposals, walker.engine);
+        if (walker.chain.coverLength(walker.engine) <= next) {
+          worker.spare.adopt(walker.chain, next);
+          std::swap(worker.spare, walker.chain);
+          walker.arrived = true;
           break;
         }
       }
-    }
-    const auto firstArrived = std::find(arrived.begin(), arrived.end(), true);
-    if (firstArrived == arrived.end()) {
+    });
+    const auto firstArrived =
+        std::find_if(walkers.begin(), walkers.end(), [](const Walker& walker) { return walker.arrived; });
+    if (firstArrived == walkers.end()) {
       plan.levels.pop_back();
       plan.factors.pop_back();
       break;
     }
-    const CoverChain& stand = walkers[static_cast<std::size_t>(firstArrived - arrived.begin())];
-    for (std::size_t w = 0; w < walkers.size(); ++w) {
-      if (!arrived[w]) walkers[w].adopt(stand, next);
+    for (Walker& walker : walkers) {
+      if (!walker.arrived) walker.chain.adopt(firstArrived->chain, next);
     }
 
     const std::int64_t nextProposals = proposalBatch(next, n, settings.pilotProposalsPerPrefixVariable);
-    sample.clear(n);
-    for (CoverChain& walker : walkers) {
+    recordEveryWalker([&](LengthSample& recorded, Walker& walker) {
       for (std::int32_t step = 0; step < settings.pilotBurnIn; ++step) {
-        walker.exchange(nextProposals, engine);
-        walker.coverLength(engine);
+        walker.chain.exchange(nextProposals, walker.engine);
+        walker.chain.coverLength(walker.engine);
       }
       for (std::int32_t step = 0; step < samplesPerWalker; ++step) {
-        walker.exchange(nextProposals, engine);
-        sample.record(walker.coverLength(engine));
+        walker.chain.exchange(nextProposals, walker.engine);
+        recorded.record(walker.chain.coverLength(walker.engine));
       }
-    }
+    });
   }
   return plan;
 }

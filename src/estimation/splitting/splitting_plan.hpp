@@ -40,10 +40,14 @@ std::int64_t proposalBatch(std::int32_t prefixLength, std::int32_t variableCount
 // as far as the pilot can see), or when the pilot's estimate of the part of the count at or
 // below the candidate level is under negligibleShare of its estimate of the whole.
 //
+// Walker w draws from its own stream, derivedEngine({seed, pilot, 0, w}), and the walkers run
+// on `threads` workers; what they record adds up exactly, so the plan depends on the seed and
+// the settings alone, not on the number of threads.
+//
 // `binomials` holds C(n, k) for k = 0 .. n. Costs about walkers * (burnIn + samples + 1/p)
-// chain steps per level; memory for one order and one set of clause counts per walker.
-// Requires a formula with at least one clause and no empty clause.
+// chain steps per level; memory for one order and one set of clause counts per walker and per
+// thread. Requires a formula with at least one clause and no empty clause.
 SplittingPlan planLevels(const OccurrenceTable& table, const std::vector<WideReal>& binomials,
-                         const SplittingSettings& settings, SplitEngine& engine);
+                         const SplittingSettings& settings, std::uint32_t seed, std::int32_t threads = 1);
 
 }  // namespace monocount
