@@ -2,6 +2,7 @@
 
 #include <boost/program_options.hpp>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "driver/csv_report.hpp"
 #include "driver/json_report.hpp"
@@ -25,6 +27,8 @@
 #include "driver/summary.hpp"
 #include "estimation/estimator.hpp"
 #include "estimation/numerics/mean.hpp"
+#include "estimation/parallel/block_runner.hpp"
+#include "estimation/parallel/rank_group.hpp"
 #include "estimation/pooled/run_pool.hpp"
 #include "problem/dimacs.hpp"
 #include "problem/problem.hpp"
@@ -52,32 +56,73 @@ void addWarnings(std::vector<std::string>& warnings, const std::vector<std::stri
   }
 }
 
+// The seed: --seed, or the current time on rank 0, which every rank then takes.
+std::uint32_t runSeed(const RunDescription& description, RankGroup& ranks) {
+  if (description.seeded) return description.options.seed.value;
+  std::vector<std::uint32_t> seeds(static_cast<std::size_t>(ranks.size()), 0);
+  seeds[static_cast<std::size_t>(ranks.rank())] =
+      static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr)));
+  ranks.share(seeds.data(), sizeof seeds[0], ranks.size());
+  return seeds[0];
+}
+
+// Every rank reads the problem itself; the ranks then check they read the same sizes.
+Problem readOnEveryRank(const std::string& path, RankGroup& ranks) {
+  Problem problem;
+  runTogether(ranks, [&] { problem = readDimacs(path); });
+  if (ranks.size() > 1) {
+    std::vector<std::array<std::int64_t, 3>> sizes(static_cast<std::size_t>(ranks.size()));
+    sizes[static_cast<std::size_t>(ranks.rank())] = {problem.variableCount, problem.clauseCount,
+                                                     static_cast<std::int64_t>(problem.literals.size())};
+    ranks.share(sizes.data(), sizeof sizes[0], ranks.size());
+    for (const auto& size : sizes) {
+      if (size != sizes[0]) throw std::runtime_error(path + ": the ranks read different problems from this path");
+    }
+  }
+  return problem;
+}
+
+// How the work is spread. crude keeps the classic single sequence unless --threads is given or
+// several ranks share the run; without --threads, split (and crude on several ranks) uses every
+// core this process may use.
+void spreadWork(EstimatorSettings& settings, const CommandLine& commandLine, bool threadsGiven, RankGroup& ranks) {
+  settings.blockStreams = settings.method == Method::split || threadsGiven || ranks.size() > 1;
+  settings.parallelism.threads = threadsGiven && commandLine.threads.value > 0 ? commandLine.threads.value
+                                 : settings.blockStreams                        ? usableCores()
+                                                                                : 1;
+  settings.parallelism.ranks = &ranks;
+}
+
 // Runs and times the replications, writes the report in the chosen format, then the warnings
-// on `err`.
+// on `err`. The CPU column sums the processor time of every thread on every rank.
 void runEstimator(const Problem& problem, const EstimatorSettings& settings, const RunDescription& description,
-                  const PoolRequest& request, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+                  const PoolRequest& request, std::ostream& out, std::ostream& err, bool errIsTerminal,
+                  RankGroup& ranks) {
   const CommandLine& commandLine = description.options;
-  Estimator estimator(problem, settings);
+  std::optional<Estimator> estimator;
+  runTogether(ranks, [&] { estimator.emplace(problem, settings); });
   RunPool pool(problem, request);
   RunSummary summary;
   RunningMean relativeErrors;
   RunningMean cpuTimes;
   ProgressLine progress(err, errIsTerminal, commandLine.replications, commandLine.sampleSize);
   std::int32_t finished = 0;
-  estimator.onProgress([&](std::int64_t samples) { progress.update(finished, samples); });
+  estimator->onProgress([&](std::int64_t samples) { progress.update(finished, samples); });
 
   const std::unique_ptr<RunWriter> writer = makeWriter(commandLine.format.value, out);
   writer->start(description);
   while (finished < commandLine.replications) {
     const auto wallStart = std::chrono::steady_clock::now();
     const std::clock_t start = std::clock();
-    const Replication replication = estimator.estimateModelCount(commandLine.sampleSize);
+    const Replication replication = estimator->estimateModelCount(commandLine.sampleSize);
     const std::clock_t stop = std::clock();
+    std::uint64_t ticks = static_cast<std::uint64_t>(std::max<std::clock_t>(stop - start, 0));
+    ranks.sum({&ticks, 1});
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wallStart;
     ++finished;
     progress.finish();
     const ReplicationRow row{finished, replication.estimate, replication.relativeError,
-                             Report::cpuSeconds(start, stop), wall.count()};
+                             Report::cpuSeconds(0, static_cast<std::clock_t>(ticks)), wall.count()};
     relativeErrors.add(row.relativeError);
     cpuTimes.add(row.cpuSeconds);
     pool.add(replication);
@@ -85,7 +130,7 @@ void runEstimator(const Problem& problem, const EstimatorSettings& settings, con
     writer->row(row);
   }
   progress.finish();
-  summary.plan = estimator.splittingPlan();
+  summary.plan = estimator->splittingPlan();
   summary.meanRelativeError = relativeErrors.value();
   summary.meanCpuSeconds = cpuTimes.value();
   summary.pooled = pool.result();
@@ -122,30 +167,30 @@ void checkMemory(const Problem& problem, const EstimatorSettings& settings, cons
 }
 
 // Loads the problem, runs and times the replications and writes the report; exceptions go to
-// the caller.
-void runReplications(RunDescription description, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+// the caller, on every rank alike.
+void runReplications(RunDescription description, bool threadsGiven, std::ostream& out, std::ostream& err,
+                     bool errIsTerminal, RankGroup& ranks) {
   const CommandLine& commandLine = description.options;
-  description.seed = description.seeded
-                         ? commandLine.seed.value
-                         : static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr)));
-  const Problem problem = readDimacs(commandLine.problemPath);
+  description.seed = runSeed(description, ranks);
+  const Problem problem = readOnEveryRank(commandLine.problemPath, ranks);
   description.variables = problem.variableCount;
   description.clauses = problem.clauseCount;
   description.literals = static_cast<std::int64_t>(problem.literals.size());
   PoolRequest request{commandLine.spectrum, {}};
   for (const ProbabilityOption& p : commandLine.probabilities) request.probabilities.push_back(p.value);
-  const EstimatorSettings settings{
+  EstimatorSettings settings{
       .method = commandLine.method.value, .seed = description.seed, .spectrum = request.needsSizes()};
-  checkMemory(problem, settings, request, commandLine.sampleSize);
+  spreadWork(settings, commandLine, threadsGiven, ranks);
+  runTogether(ranks, [&] { checkMemory(problem, settings, request, commandLine.sampleSize); });
   try {
-    runEstimator(problem, settings, description, request, out, err, errIsTerminal);
+    runEstimator(problem, settings, description, request, out, err, errIsTerminal, ranks);
   } catch (const std::bad_alloc&) {
     throw std::runtime_error(notEnoughMemory(problem, commandLine.sampleSize) + "; lower --N");
   }
 }
 
 int runWithReport(int argc, const char* const argv[], Report& report, std::ostream& out, std::ostream& err,
-                  bool errIsTerminal) {
+                  bool errIsTerminal, RankGroup& ranks) {
   po::options_description description("Options");
   RunDescription run;
   declareOptions(description, run.options);
@@ -165,7 +210,8 @@ int runWithReport(int argc, const char* const argv[], Report& report, std::ostre
   run.seeded = variables.count("seed") != 0;
   run.arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
   try {
-    runReplications(std::move(run), out, err, errIsTerminal);
+    const bool threadsGiven = variables.count("threads") != 0;
+    runReplications(std::move(run), threadsGiven, out, err, errIsTerminal, ranks);
   } catch (const std::exception& error) {
     return report.experimentFailed(error);
   }
@@ -174,9 +220,12 @@ int runWithReport(int argc, const char* const argv[], Report& report, std::ostre
 
 }  // namespace
 
-int runExperiment(int argc, const char* const argv[], std::ostream& out, std::ostream& err, bool errIsTerminal) {
+int runExperiment(int argc, const char* const argv[], std::ostream& out, std::ostream& err, bool errIsTerminal,
+                  RankGroup* ranks) {
   Report report(out, err);
-  return report.checkedOutput(runWithReport(argc, argv, report, out, err, errIsTerminal));
+  SingleProcess alone;
+  return report.checkedOutput(
+      runWithReport(argc, argv, report, out, err, errIsTerminal, ranks != nullptr ? *ranks : alone));
 }
 
 }  // namespace monocount

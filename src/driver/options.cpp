@@ -9,15 +9,28 @@ namespace monocount {
 
 namespace po = boost::program_options;
 
+namespace {
+
+// A decimal number of at most ten digits and nothing else, at most `max`.
+std::uint64_t decimalAtMost(const std::string& text, std::uint64_t max) {
+  const bool digitsOnly = !text.empty() && text.size() <= 10 &&
+                          std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+  if (!digitsOnly || std::stoull(text) > max) throw po::invalid_option_value(text);
+  return std::stoull(text);
+}
+
+}  // namespace
+
 void validate(boost::any& result, const std::vector<std::string>& values, SeedOption*, int) {
   po::validators::check_first_occurrence(result);
   const std::string& text = po::validators::get_single_string(values);
-  const bool digitsOnly = !text.empty() && text.size() <= 10 &&
-                          std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
-  if (!digitsOnly || std::stoull(text) > std::numeric_limits<std::uint32_t>::max()) {
-    throw po::invalid_option_value(text);
-  }
-  result = SeedOption{static_cast<std::uint32_t>(std::stoull(text))};
+  result = SeedOption{static_cast<std::uint32_t>(decimalAtMost(text, std::numeric_limits<std::uint32_t>::max()))};
+}
+
+void validate(boost::any& result, const std::vector<std::string>& values, ThreadsOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  result = ThreadsOption{static_cast<std::int32_t>(decimalAtMost(text, ThreadsOption::kMaxThreads))};
 }
 
 void validate(boost::any& result, const std::vector<std::string>& values, MethodOption*, int) {
@@ -89,6 +102,11 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
       ("probability", po::value<std::vector<ProbabilityOption>>(&commandLine.probabilities),
        "Also estimate the probability that the formula holds when every variable is true independently "
        "with probability p (0 <= p <= 1); may be repeated")
+      ("threads", po::value<ThreadsOption>(&commandLine.threads),
+       "Worker threads, 1 to 1024, or 0 for every core this process may use. crude without this option "
+       "draws the classic single random sequence; with it (any value, 1 included) it draws from block "
+       "streams, whose digits are the same for every thread count but not those of the classic sequence. "
+       "split always draws from block streams and uses every core by default")
       ("version", "Print the version and exit");
 }
 

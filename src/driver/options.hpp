@@ -35,12 +35,20 @@ struct ProbabilityOption {
   double value = 0.0;
 };
 
+// The value of --threads: a decimal integer from 0 (every core the process may use) to
+// kMaxThreads.
+struct ThreadsOption {
+  static constexpr std::int32_t kMaxThreads = 1024;
+  std::int32_t value = 0;
+};
+
 // Hooks through which Boost.program_options parses these types; a bad value raises
 // boost::program_options::invalid_option_value like any other bad value.
 void validate(boost::any& result, const std::vector<std::string>& values, SeedOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, MethodOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, FormatOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, ProbabilityOption*, int);
+void validate(boost::any& result, const std::vector<std::string>& values, ThreadsOption*, int);
 
 // The names the options give the methods and formats.
 const char* methodName(Method method);
@@ -56,6 +64,7 @@ struct CommandLine {
   FormatOption format;
   bool spectrum = false;
   std::vector<ProbabilityOption> probabilities;  // in the order given
+  ThreadsOption threads;
 };
 
 // Declares the options, in the order --help lists them, bound to `commandLine`.

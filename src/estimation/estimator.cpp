@@ -5,7 +5,14 @@
 namespace monocount {
 
 Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettings& settings) {
-  if (settings.method == Method::split) return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed);
+  const Parallelism& parallelism = settings.parallelism;
+  if (settings.method == Method::split) {
+    return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, SplittingSettings{}, parallelism);
+  }
+  const bool sharedByRanks = parallelism.ranks != nullptr && parallelism.ranks->size() > 1;
+  if (settings.blockStreams || sharedByRanks) {
+    return Methods(std::in_place_type<PermutationEstimator>, problem, settings.seed, parallelism);
+  }
   return Methods(std::in_place_type<PermutationEstimator>, problem, settings.seed);
 }
 

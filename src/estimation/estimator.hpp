@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "estimation/classic/permutation_estimator.hpp"
+#include "estimation/parallel/block_runner.hpp"
 #include "estimation/replication.hpp"
 #include "estimation/splitting/splitting_estimator.hpp"
 #include "problem/problem.hpp"
@@ -16,14 +17,20 @@ namespace monocount {
 enum class Method { crude, split };
 
 // How the estimator runs: the method, the seed from which every generator the method uses is
-// seeded, so that the seed fixes every replication, and whether replications estimate N(k)
-// for every size k (the crude estimator always yields its cover lengths, from which they
-// follow; split counts its contributions per size only when asked, and draws the same numbers
-// either way).
+// seeded, so that the seed fixes every replication, how the work is spread, and whether
+// replications estimate N(k) for every size k (the crude estimator always yields its cover
+// lengths, from which they follow; split counts its contributions per size only when asked,
+// and draws the same numbers either way).
 struct EstimatorSettings {
   Method method = Method::crude;
   std::uint32_t seed = 0;
   bool spectrum = false;
+  // crude: draw from block streams instead of the classic single sequence (forced when more
+  // than one rank shares the run). split always draws from block streams.
+  bool blockStreams = false;
+  // Worker threads per process and the ranks sharing the run, for block streams. The digits
+  // do not depend on either.
+  Parallelism parallelism;
 };
 
 // The one way the driver runs replications, whatever the method: chosen once, seeded once,
