@@ -5,7 +5,8 @@
 set -euo pipefail
 packages=(g++ cmake make dpkg-dev libboost-program-options-dev libboost-iostreams-dev libboost-dev
           zlib1g-dev liblzma-dev libbz2-dev libzstd-dev nlohmann-json3-dev libgmp-dev
-          libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev python3 python3-matplotlib)
+          libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev python3 python3-matplotlib
+          libopenmpi-dev openmpi-bin)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

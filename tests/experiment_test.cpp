@@ -366,4 +366,41 @@ TEST(CommandLine, CrudeWarnsOnceOnStandardErrorWhenItMissesTheShortCovers) {
   EXPECT_EQ(monocount("--problem " + grid.path.string() + " --N 1000 --R 3 --seed 2 --method split").err, "");
 }
 
+#ifdef MONOCOUNT_MPIEXEC
+// The same executable on the three ranks of an MPI job, oversubscribed, and bounded in time so
+// that a hang fails the test instead of stalling the suite.
+const std::string kThreeRanks = "timeout 120 " MONOCOUNT_MPIEXEC " --oversubscribe --allow-run-as-root -n";
+
+TEST(Ranks, ThreeRanksPrintTheReportOfOneProcess) {
+  const std::regex cpu(" [0-9.e-]+\n");
+  const std::string problem = "--problem " + fixture("grid3x4.cnf") + " --R 2 --seed 9 ";
+  // crude on several ranks uses block streams even without --threads.
+  const struct {
+    const char* options;
+    const char* onRanks;
+  } cases[] = {{"--N 40000", " --threads 2"}, {"--N 40000", ""}, {"--N 3000 --method split", ""}};
+  for (const auto& [options, onRanks] : cases) {
+    const Outcome alone = monocount(problem + options + " --threads 1");
+    const Outcome ranks = monocount(problem + options + onRanks, "/dev/null", nullptr, kThreeRanks + " 3 ");
+    EXPECT_EQ(ranks.status, 0) << options << "\n" << ranks.err;
+    EXPECT_EQ(ranks.err, "") << options;
+    EXPECT_EQ(std::regex_replace(ranks.out, cpu, "\n"), std::regex_replace(alone.out, cpu, "\n")) << options;
+  }
+}
+
+TEST(Ranks, AFailureOnAnyRankEndsEveryRankWithStatus2AndOneMessage) {
+  const std::string bad = "--problem " + fixture("negative.cnf") + " --N 40 --R 2";
+  const std::string message = "Unhandled Exception reached the top of main: " + fixture("negative.cnf") +
+                              ":3: negative literal -3: only monotone formulas (positive literals) are accepted, "
+                              "application will now exit\n";
+  // Every rank refuses the file; or only ranks 1 and 2 do, rank 0 reading a good one.
+  const std::string good = std::string(MONOCOUNT_BINARY) + " --problem " + fixture("grid3x4.cnf") + " --N 40 --R 2";
+  for (const std::string& launcher : {kThreeRanks + " 3", kThreeRanks + " 1 " + good + " : -n 2"}) {
+    const Outcome run = monocount(bad, "/dev/null", nullptr, launcher + " ");
+    EXPECT_EQ(run.status, 2) << launcher << "\n" << run.err;
+    EXPECT_EQ(run.out, message) << launcher;
+  }
+}
+#endif
+
 }  // namespace
