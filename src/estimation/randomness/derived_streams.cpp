@@ -1,5 +1,6 @@
 #include "estimation/randomness/derived_streams.hpp"
 
+#include <array>
 #include <random>
 
 namespace monocount {
@@ -20,7 +21,9 @@ RandomSource derivedSource(const StreamKey& key) {
 
 SplitEngine derivedEngine(const StreamKey& key) {
   std::seed_seq sequence = sequenceOf(key);
-  return SplitEngine(sequence);
+  std::array<std::uint32_t, 2> words{};
+  sequence.generate(words.begin(), words.end());
+  return SplitEngine((std::uint64_t{words[1]} << 32) | words[0]);
 }
 
 }  // namespace monocount

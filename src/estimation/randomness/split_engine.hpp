@@ -10,8 +10,6 @@ namespace monocount {
 class SplitEngine {
  public:
   explicit SplitEngine(std::uint64_t seed) : engine_(seed) {}
-  // The engine constructed from a seed sequence (its whole state drawn from it).
-  explicit SplitEngine(std::seed_seq& sequence) : engine_(sequence) {}
 
   // A value uniform on 0 .. bound - 1 for 1 <= bound < 2^32: the high word of a 32-bit word
   // times the bound, with the words that fall into the incomplete block rejected, so exactly
