@@ -231,8 +231,8 @@ Replication PermutationEstimator::estimateFromBlocks(std::size_t sampleCount) {
   const auto blocks = static_cast<std::int64_t>((sampleCount + static_cast<std::size_t>(perBlock) - 1) /
                                                 static_cast<std::size_t>(perBlock));
   const Share share = shareOf(blocks, ranks_->rank(), ranks_->size());
-  counts_.assign(static_cast<std::size_t>(problem_.variableCount) + 1, 0);
   runTogether(*ranks_, [&] {
+    counts_.assign(static_cast<std::size_t>(problem_.variableCount) + 1, 0);
     std::int64_t reported = 0;
     const auto report = [&](std::int64_t samples) {
       if (!onProgress || samples <= reported) return;
