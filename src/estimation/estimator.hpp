@@ -30,7 +30,7 @@ struct EstimatorSettings {
   bool blockStreams = false;
   // Worker threads per process and the ranks sharing the run, for block streams. The digits
   // do not depend on either.
-  Parallelism parallelism;
+  Parallelism parallelism{};
 };
 
 // The one way the driver runs replications, whatever the method: chosen once, seeded once,
