@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <new>
+#include <string>
 #include <stdexcept>
 
 namespace monocount {
@@ -30,6 +32,7 @@ TEST(RunTogether, AloneTheStepsOwnExceptionGoesOn) {
   SingleProcess alone;
   EXPECT_THROW(runTogether(alone, [] { throw std::invalid_argument("bad"); }), std::invalid_argument);
   EXPECT_THROW(alone.agree("rank 0 failed"), std::runtime_error);
+  EXPECT_THROW(alone.agree(std::string(std::bad_alloc().what())), std::bad_alloc);  // memory ran out, on some rank
   EXPECT_NO_THROW(alone.agree(std::nullopt));
 }
 

@@ -63,7 +63,7 @@ void MpiRanks::agree(const std::optional<std::string>& failure) {
   MPI_Bcast(&length, 1, MPI_INT, lowest, MPI_COMM_WORLD);
   message.resize(static_cast<std::size_t>(length));
   MPI_Bcast(message.data(), length, MPI_CHAR, lowest, MPI_COMM_WORLD);
-  throw std::runtime_error(message);
+  throwFailure(message);
 }
 
 void MpiRanks::sum(std::span<std::uint64_t> values) {

@@ -1,12 +1,18 @@
 #include "estimation/parallel/rank_group.hpp"
 
 #include <algorithm>
+#include <new>
 #include <stdexcept>
 
 namespace monocount {
 
+void throwFailure(const std::string& message) {
+  if (message == std::bad_alloc().what()) throw std::bad_alloc();
+  throw std::runtime_error(message);
+}
+
 void SingleProcess::agree(const std::optional<std::string>& failure) {
-  if (failure) throw std::runtime_error(*failure);
+  if (failure) throwFailure(*failure);
 }
 
 Share shareOf(std::int64_t count, int rank, int size) {

@@ -21,7 +21,7 @@ class RankGroup {
   virtual int size() const = 0;
 
   // Ends a step every rank takes: `failure` holds this rank's error message if its part of the
-  // step failed. When some rank failed, throws std::runtime_error on every rank, with the
+  // step failed. When some rank failed, throws on every rank what throwFailure throws for the
   // message of the lowest failing rank; otherwise returns.
   virtual void agree(const std::optional<std::string>& failure) = 0;
 
@@ -32,6 +32,10 @@ class RankGroup {
   // share of them (shareOf(count, rank, size)); afterwards every rank holds all of them.
   virtual void share(void* items, std::size_t itemSize, std::int64_t count) = 0;
 };
+
+// The exception a failure agreed on becomes: std::bad_alloc for the message of one (memory ran
+// out, on whichever rank), std::runtime_error with the message otherwise.
+[[noreturn]] void throwFailure(const std::string& message);
 
 // This process alone: rank 0 of 1, with nothing to exchange.
 class SingleProcess final : public RankGroup {
