@@ -1,16 +1,26 @@
 #include "estimation/estimator.hpp"
 
+#include <algorithm>
 #include <utility>
 
 namespace monocount {
+
+namespace {
+
+// crude on block streams: asked for, or forced by several ranks.
+bool crudeOnBlocks(const EstimatorSettings& settings) {
+  const RankGroup* ranks = settings.parallelism.ranks;
+  return settings.blockStreams || (ranks != nullptr && ranks->size() > 1);
+}
+
+}  // namespace
 
 Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettings& settings) {
   const Parallelism& parallelism = settings.parallelism;
   if (settings.method == Method::split) {
     return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, SplittingSettings{}, parallelism);
   }
-  const bool sharedByRanks = parallelism.ranks != nullptr && parallelism.ranks->size() > 1;
-  if (settings.blockStreams || sharedByRanks) {
+  if (crudeOnBlocks(settings)) {
     return Methods(std::in_place_type<PermutationEstimator>, problem, settings.seed, parallelism);
   }
   return Methods(std::in_place_type<PermutationEstimator>, problem, settings.seed);
@@ -21,8 +31,9 @@ Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings) 
 }
 
 MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize) {
-  if (settings.method == Method::split) return SplittingEstimator::memoryNeeded(problem);
-  return PermutationEstimator::memoryNeeded(problem, sampleSize);
+  const std::int32_t threads = std::max(settings.parallelism.threads, 1);
+  if (settings.method == Method::split) return SplittingEstimator::memoryNeeded(problem, {}, threads);
+  return PermutationEstimator::memoryNeeded(problem, sampleSize, crudeOnBlocks(settings) ? threads : 0);
 }
 
 Replication Estimator::estimateModelCount(std::int32_t sampleSize) {

@@ -36,7 +36,8 @@ PermutationEstimator::PermutationEstimator(const Problem& problem, std::uint32_t
   squares_.resize(tails_.size());
 }
 
-MemoryNeed PermutationEstimator::memoryNeeded(const Problem& problem, std::int32_t sampleSize) {
+MemoryNeed PermutationEstimator::memoryNeeded(const Problem& problem, std::int32_t sampleSize,
+                                               std::int32_t blockWorkers) {
   if (degenerate(problem)) return {};
   const auto n = static_cast<std::uint64_t>(problem.variableCount);
   const std::uint64_t m = static_cast<std::uint64_t>(problem.clauseCount);
@@ -45,8 +46,11 @@ MemoryNeed PermutationEstimator::memoryNeeded(const Problem& problem, std::int32
   // the order (4), the tail, square and count tables (24) and the extended-range tails (16);
   // per clause the index's four arrays; per occurrence its two copies.
   const std::uint64_t width = n <= 0xFF ? 1 : n <= 0xFFFF ? 2 : 4;
-  return {.tables = 72 * n + 16 * m + 8 * occurrences,
-          .samples = width * static_cast<std::uint64_t>(std::max(sampleSize, 0))};
+  const std::uint64_t tables = 72 * n + 16 * m + 8 * occurrences;
+  if (blockWorkers <= 0) return {.tables = tables, .samples = width * static_cast<std::uint64_t>(std::max(sampleSize, 0))};
+  // Worker 0's counts (8 per variable); every other worker's index, order and counts.
+  const auto others = static_cast<std::uint64_t>(blockWorkers - 1);
+  return {.tables = tables + 8 * n + others * (24 * n + 16 * m + 8 * occurrences), .samples = 0};
 }
 
 PermutationEstimator::PermutationEstimator(const Problem& problem, std::uint32_t seed, const Parallelism& parallelism)

@@ -42,9 +42,11 @@ class PermutationEstimator {
 
   // About what the estimator takes for `problem` with replications of `sampleSize` samples:
   // its tables (some 70 bytes per variable), and one cover length per sample (1, 2 or 4
-  // bytes). Nothing for a formula without clauses or with an empty clause, for which no table
-  // is built.
-  static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize);
+  // bytes). On block streams with `blockWorkers` workers (0: the classic sequence), no cover
+  // length is kept, but every worker has its own order and counts, and every worker but the
+  // first its own sampling index. Nothing for a formula without clauses or with an empty
+  // clause, for which no table is built.
+  static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize, std::int32_t blockWorkers = 0);
 
   // The estimator on block streams, run by `parallelism.threads` workers in each of the ranks
   // (this process alone when parallelism.ranks is null). Each worker builds its own sampling

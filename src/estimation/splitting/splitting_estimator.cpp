@@ -24,13 +24,16 @@ SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t see
       ranks_(parallelism.ranks != nullptr ? parallelism.ranks : &alone_),
       workers_(threads_) {}
 
-MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const SplittingSettings& settings) {
+MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const SplittingSettings& settings,
+                                             std::int32_t threads) {
   if (problem.clauseCount == 0 || !problem.everyClauseTouchable()) return {};
   const auto n = static_cast<std::uint64_t>(problem.variableCount);
   const std::uint64_t m = static_cast<std::uint64_t>(problem.clauseCount);
   const std::uint64_t table = 4 * n + 8 * m + 4 * problem.literals.size();
-  const std::uint64_t chains = static_cast<std::uint64_t>(std::max(settings.pilotWalkers, 1)) + 2;
-  return {.tables = table + 16 * n + chains * (4 * n + 4 * m), .samples = 0};
+  const auto workers = static_cast<std::uint64_t>(std::max(threads, 1));
+  const std::uint64_t chains = static_cast<std::uint64_t>(std::max(settings.pilotWalkers, 1)) + 1 + 2 * workers;
+  // Per worker besides: the pilot's recorded lengths (8 per variable).
+  return {.tables = table + 16 * n + 8 * n * workers + chains * (4 * n + 4 * m), .samples = 0};
 }
 
 void SplittingEstimator::ensurePlan() {

@@ -61,11 +61,13 @@ class SplittingEstimator {
   SplittingEstimator(const Problem& problem, std::uint32_t seed, SplittingSettings settings = {},
                      const Parallelism& parallelism = {});
 
-  // About what the estimator takes for `problem`: the occurrence table, the binomials and the
-  // pilot's and the stages' chains (one order and one set of clause counts each); nothing
-  // grows with the sample size, and nothing is built for a formula without clauses or with an
-  // empty clause.
-  static MemoryNeed memoryNeeded(const Problem& problem, const SplittingSettings& settings = {});
+  // About what the estimator takes for `problem` on `threads` workers: the occurrence table, the
+  // binomials, the pilot's walkers and the workers' chains (one order and one set of clause
+  // counts each; at least two per worker, more for every level the pilot places); nothing grows
+  // with the sample size, and nothing is built for a formula without clauses or with an empty
+  // clause.
+  static MemoryNeed memoryNeeded(const Problem& problem, const SplittingSettings& settings = {},
+                                 std::int32_t threads = 1);
 
   // One replication of `sampleSize` independent root samples: the mean score and the relative
   // standard error of that mean (population standard deviation over sqrt(N) * mean, as the
