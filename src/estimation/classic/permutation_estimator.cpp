@@ -21,13 +21,19 @@ const Problem kNoFormula;
 }  // namespace
 
 PermutationEstimator::PermutationEstimator(const Problem& problem, std::uint32_t seed)
+    : PermutationEstimator(problem, seed, nullptr) {}
+
+// On block streams (`parallelism` set) the workers have their own index and order, so the
+// classic ones stay empty.
+PermutationEstimator::PermutationEstimator(const Problem& problem, std::uint32_t seed, const Parallelism* parallelism)
     : problem_(problem),
       source_(seed),
-      index_(degenerate(problem) ? kNoFormula : problem),
+      index_(degenerate(problem) || parallelism != nullptr ? kNoFormula : problem),
       shuffler_(degenerate(problem) ? 0 : problem.variableCount),
       tails_(degenerate(problem) ? std::vector<double>() : binomialTails(problem.variableCount)),
       counts_(tails_.size()),
-      order_(degenerate(problem) ? 0 : static_cast<std::size_t>(std::max(problem.variableCount, 0))),
+      order_(degenerate(problem) || parallelism != nullptr ? 0
+                                                           : static_cast<std::size_t>(std::max(problem.variableCount, 0))),
       noClauses_(problem.clauseCount == 0),
       unsatisfiable_(!problem.everyClauseTouchable()) {
   for (std::size_t k = 0; k < tails_.size(); ++k) {
@@ -48,13 +54,14 @@ MemoryNeed PermutationEstimator::memoryNeeded(const Problem& problem, std::int32
   const std::uint64_t width = n <= 0xFF ? 1 : n <= 0xFFFF ? 2 : 4;
   const std::uint64_t tables = 72 * n + 16 * m + 8 * occurrences;
   if (blockWorkers <= 0) return {.tables = tables, .samples = width * static_cast<std::uint64_t>(std::max(sampleSize, 0))};
-  // Worker 0's counts (8 per variable); every other worker's index, order and counts.
-  const auto others = static_cast<std::uint64_t>(blockWorkers - 1);
-  return {.tables = tables + 8 * n + others * (24 * n + 16 * m + 8 * occurrences), .samples = 0};
+  // The shuffler's bounds and the tail tables are shared; every worker has its own index, order
+  // and counts.
+  const auto workers = static_cast<std::uint64_t>(blockWorkers);
+  return {.tables = 56 * n + workers * (24 * n + 16 * m + 8 * occurrences), .samples = 0};
 }
 
 PermutationEstimator::PermutationEstimator(const Problem& problem, std::uint32_t seed, const Parallelism& parallelism)
-    : PermutationEstimator(problem, seed) {
+    : PermutationEstimator(problem, seed, &parallelism) {
   blockStreams_ = true;
   seed_ = seed;
   threads_ = std::max(parallelism.threads, 1);
@@ -200,11 +207,11 @@ WideReal PermutationEstimator::countStatistics(std::size_t sampleCount, double& 
   return mean;
 }
 
-PermutationEstimator::Worker PermutationEstimator::makeWorker(std::int32_t worker) {
-  Worker state{.ownIndex = std::nullopt,
+PermutationEstimator::Worker PermutationEstimator::makeWorker() const {
+  Worker state{.index = std::nullopt,
                .order = std::vector<std::int32_t>(static_cast<std::size_t>(problem_.variableCount)),
                .counts = std::vector<std::uint64_t>(static_cast<std::size_t>(problem_.variableCount) + 1, 0)};
-  if (worker != 0) state.ownIndex.emplace(problem_);
+  state.index.emplace(problem_);
   return state;
 }
 
@@ -215,7 +222,7 @@ void PermutationEstimator::runBlock(Worker& worker, std::uint32_t replication, s
   const std::size_t end = std::min(sampleCount, first + static_cast<std::size_t>(perBlock));
   RandomSource source = derivedSource({.seed = seed_, .use = StreamUse::samples, .replication = replication,
                                        .block = static_cast<std::uint64_t>(block)});
-  CoverIndex& index = worker.ownIndex ? *worker.ownIndex : index_;
+  CoverIndex& index = *worker.index;
   const std::span<std::int32_t> order(worker.order);
   std::uint64_t* counts = worker.counts.data();
   for (std::size_t sample = first; sample < end; ++sample) {
@@ -246,7 +253,7 @@ Replication PermutationEstimator::estimateFromBlocks(std::size_t sampleCount) {
     runBlocks(
         share.first, share.end, threads_,
         [&](std::int32_t w, std::int64_t block) {
-          Worker& worker = workers_.get(w, [&] { return makeWorker(w); });
+          Worker& worker = workers_.get(w, [&] { return makeWorker(); });
           runBlock(worker, replication, block, sampleCount);
         },
         [&](std::int64_t finished) {

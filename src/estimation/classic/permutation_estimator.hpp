@@ -43,8 +43,7 @@ class PermutationEstimator {
   // About what the estimator takes for `problem` with replications of `sampleSize` samples:
   // its tables (some 70 bytes per variable), and one cover length per sample (1, 2 or 4
   // bytes). On block streams with `blockWorkers` workers (0: the classic sequence), no cover
-  // length is kept, but every worker has its own order and counts, and every worker but the
-  // first its own sampling index. Nothing for a formula without clauses or with an empty
+  // length is kept, but every worker has its own sampling index, order and counts. Nothing for a formula without clauses or with an empty
   // clause, for which no table is built.
   static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize, std::int32_t blockWorkers = 0);
 
@@ -67,15 +66,15 @@ class PermutationEstimator {
   static std::int64_t samplesPerBlock(std::int32_t variableCount);
 
  private:
-  // A worker's own state for the block streams: its sampling index (worker 0 uses index_, the
-  // others build their own from the problem), its order, and the samples per cover length of
-  // the blocks it ran in this replication.
+  // A worker's own state for the block streams: its sampling index, its order, and the samples
+  // per cover length of the blocks it ran in this replication.
   struct Worker {
-    std::optional<CoverIndex> ownIndex;
+    std::optional<CoverIndex> index;
     std::vector<std::int32_t> order;
     std::vector<std::uint64_t> counts;
   };
-  Worker makeWorker(std::int32_t worker);
+  PermutationEstimator(const Problem& problem, std::uint32_t seed, const Parallelism* parallelism);
+  Worker makeWorker() const;
   void runBlock(Worker& worker, std::uint32_t replication, std::int64_t block, std::size_t sampleCount);
   Replication estimateFromBlocks(std::size_t sampleCount);
   WideReal countStatistics(std::size_t sampleCount, double& relativeError, const double* classicMean);

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "estimation/parallel/rank_group.hpp"
@@ -34,8 +34,9 @@ void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
 std::int32_t usableCores();
 
 // One state per worker, built on first use by the worker itself (on its own thread, so its
-// memory is placed near the core that uses it) and kept for later calls. Worker w's state is
-// only ever touched by the thread running as worker w.
+// memory comes from that thread's allocator arena and is placed near the core that uses it; no
+// two workers' states share a cache line) and kept for later calls. Worker w's state is only
+// ever touched by the thread running as worker w.
 template <typename State>
 class WorkerStates {
  public:
@@ -46,21 +47,21 @@ class WorkerStates {
   // Worker w's state, built with make() if it has none yet.
   template <typename Make>
   State& get(std::int32_t worker, Make&& make) {
-    std::optional<State>& state = states_[static_cast<std::size_t>(worker)];
-    if (!state) state.emplace(make());
+    std::unique_ptr<State>& state = states_[static_cast<std::size_t>(worker)];
+    if (!state) state = std::make_unique<State>(make());
     return *state;
   }
 
   // Calls visit(state) for every state built so far, in worker order.
   template <typename Visit>
   void forEach(Visit&& visit) {
-    for (std::optional<State>& state : states_) {
+    for (std::unique_ptr<State>& state : states_) {
       if (state) visit(*state);
     }
   }
 
  private:
-  std::vector<std::optional<State>> states_;
+  std::vector<std::unique_ptr<State>> states_;
 };
 
 }  // namespace monocount

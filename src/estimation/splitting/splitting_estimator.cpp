@@ -217,7 +217,7 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
                                               .block = static_cast<std::uint64_t>(block)});
           // Every block starts from the order 0 .. n - 1, so its roots depend on its stream alone.
           state.chains.front().adopt(*start_, problem_.variableCount);
-          RootBlock& result = results[static_cast<std::size_t>(block)];
+          RootBlock result;  // stored once it is complete: neighbouring blocks share cache lines
           const std::int64_t end = std::min<std::int64_t>(sampleSize, (block + 1) * perBlock);
           for (std::int64_t root = block * perBlock; root < end; ++root) {
             // Welford's running update: the squared deviations around the block's mean.
@@ -228,6 +228,7 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
             result.mean += deviation / WideReal(static_cast<double>(result.roots));
             result.squares += deviation * (score - result.mean);
           }
+          results[static_cast<std::size_t>(block)] = result;
         },
         [&](std::int64_t finished) {
           const double part = static_cast<double>(finished) / static_cast<double>(share.end - share.first);

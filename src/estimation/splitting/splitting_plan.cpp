@@ -81,8 +81,9 @@ std::int32_t chooseLevel(const std::vector<double>& shares, std::int32_t level, 
 
 namespace {
 
-// A pilot walker: its chain and its own stream.
-struct Walker {
+// A pilot walker: its chain and its own stream, on cache lines of its own (neighbouring walkers
+// run on other threads).
+struct alignas(64) Walker {
   CoverChain chain;
   SplitEngine engine;
   bool arrived = false;
