@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numeric>
 
@@ -244,23 +245,15 @@ Replication PermutationEstimator::estimateFromBlocks(std::size_t sampleCount) {
   const Share share = shareOf(blocks, ranks_->rank(), ranks_->size());
   runTogether(*ranks_, [&] {
     counts_.assign(static_cast<std::size_t>(problem_.variableCount) + 1, 0);
-    std::int64_t reported = 0;
-    const auto report = [&](std::int64_t samples) {
-      if (!onProgress || samples <= reported) return;
-      reported = samples;
-      onProgress(samples);
-    };
+    BlockProgress progress(onProgress, share.end - share.first, static_cast<std::int64_t>(sampleCount));
     runBlocks(
         share.first, share.end, threads_,
         [&](std::int32_t w, std::int64_t block) {
           Worker& worker = workers_.get(w, [&] { return makeWorker(); });
           runBlock(worker, replication, block, sampleCount);
         },
-        [&](std::int64_t finished) {
-          const double part = static_cast<double>(finished) / static_cast<double>(share.end - share.first);
-          report(static_cast<std::int64_t>(part * static_cast<double>(sampleCount)));
-        });
-    report(static_cast<std::int64_t>(sampleCount));
+        std::ref(progress));
+    progress.finish();
     // Counts add up exactly, so the workers' sums are those of the blocks in block order.
     workers_.forEach([&](Worker& worker) {
       for (std::size_t length = 0; length < counts_.size(); ++length) counts_[length] += worker.counts[length];

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "estimation/parallel/rank_group.hpp"
+#include "estimation/replication.hpp"
 
 namespace monocount {
 
@@ -29,6 +30,31 @@ struct Parallelism {
 void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
                const std::function<void(std::int32_t worker, std::int64_t block)>& run,
                const std::function<void(std::int64_t finished)>& progress = {});
+
+// Progress of a replication whose `total` samples (or roots) are dealt to this rank in
+// `blocks` blocks, for runBlocks: called with the blocks finished, it hands `callback` (if set)
+// the same share of the total, only ever growing; finish() hands it the total.
+class BlockProgress {
+ public:
+  BlockProgress(const ProgressCallback& callback, std::int64_t blocks, std::int64_t total)
+      : callback_(callback), blocks_(blocks), total_(total) {}
+  void operator()(std::int64_t finished) {
+    const double part = static_cast<double>(finished) / static_cast<double>(blocks_);
+    report(static_cast<std::int64_t>(part * static_cast<double>(total_)));
+  }
+  void finish() { report(total_); }
+
+ private:
+  void report(std::int64_t done) {
+    if (!callback_ || done <= reported_) return;
+    reported_ = done;
+    callback_(done);
+  }
+  const ProgressCallback& callback_;
+  std::int64_t blocks_;
+  std::int64_t total_;
+  std::int64_t reported_ = 0;
+};
 
 // The number of cores this process may run on (its CPU affinity mask), at least 1.
 std::int32_t usableCores();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -203,12 +204,7 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
   std::vector<RootBlock> results;
   runTogether(*ranks_, [&] {
     results.resize(static_cast<std::size_t>(blocks));
-    std::int64_t reported = 0;
-    const auto report = [&](std::int64_t roots) {
-      if (!onProgress || roots <= reported) return;
-      reported = roots;
-      onProgress(roots);
-    };
+    BlockProgress progress(onProgress, share.end - share.first, sampleSize);
     runBlocks(
         share.first, share.end, threads_,
         [&](std::int32_t w, std::int64_t block) {
@@ -230,11 +226,8 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
           }
           results[static_cast<std::size_t>(block)] = result;
         },
-        [&](std::int64_t finished) {
-          const double part = static_cast<double>(finished) / static_cast<double>(share.end - share.first);
-          report(static_cast<std::int64_t>(part * static_cast<double>(sampleSize)));
-        });
-    report(sampleSize);
+        std::ref(progress));
+    progress.finish();
     // Hits are counts: the workers' sums are those of the blocks in block order.
     if (recordSizes_) {
       replicationHits_.assign(bands_.size(), 0);
