@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <system_error>
 #include <thread>
 
 namespace monocount {
@@ -40,10 +41,9 @@ void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
     helpers.reserve(static_cast<std::size_t>(threads - 1));
     try {
       for (std::int32_t worker = 1; worker < threads; ++worker) helpers.emplace_back(work, worker);
-    } catch (...) {
-      // A thread could not be started: the ones running stop after their current block.
-      stop.store(true, std::memory_order_relaxed);
-      throw;
+    } catch (const std::system_error&) {
+      // No more threads to be had (a process or address-space limit): the blocks do not care
+      // how many workers run them, so the ones started go on alone.
     }
     work(0);
   }  // joins the helpers

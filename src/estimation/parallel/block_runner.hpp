@@ -18,7 +18,7 @@ struct Parallelism {
 
 // Runs blocks first .. end - 1 on `workers` threads: the calling thread is worker 0, and
 // min(workers, end - first) - 1 more threads are started for the call and joined before it
-// returns. Each worker takes the lowest block nobody has taken yet, runs run(worker, block)
+// returns (fewer if the system refuses to start more: the results cannot tell). Each worker takes the lowest block nobody has taken yet, runs run(worker, block)
 // and goes on until no block is left, so which worker runs which block varies from call to
 // call: whatever a block computes must depend on the block alone, and its results are combined
 // by the caller in block order (or by an exact operation, such as adding counts).
