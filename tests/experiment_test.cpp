@@ -223,6 +223,17 @@ TEST(CommandLine, MemoryFollowsTheFormulaAndTheRunsNeeds) {
                                                         "for N = 2147483647 samples of 3 variables: the run needs about "
                                                         "2.0 GiB, [0-9]+ MiB are available; lower --N,")))
       << refused.out;
+  // 1024 workers with an index of their own each need some 2 GiB on the 150 x 150 grid; one fits.
+  const auto grid = std::filesystem::temp_directory_path() / ("monocount_cli_grid_" + std::to_string(::getpid()) + ".cnf");
+  {
+    std::ofstream file(grid);
+    monocount::support::writeDimacs(monocount::support::gridVertexCover(150, 150), file);
+  }
+  const Outcome threads = monocount("--problem " + grid.string() + " --N 4000 --R 1 --threads 1024", "/dev/null",
+                                    nullptr, "ulimit -v 1000000; ");
+  std::filesystem::remove(grid);
+  EXPECT_EQ(threads.status, 2);
+  EXPECT_NE(threads.out.find(" are available; lower --threads,"), std::string::npos) << threads.out;
 }
 
 // A report that cannot be written is a failure, not a success.
@@ -250,6 +261,13 @@ TEST(CommandLine, TheNumberOfThreadsChangesNoDigit) {
   // sequence, whose first row is pinned here.
   EXPECT_EQ(rows("--N 3000 --method split"), rows("--N 3000 --method split --threads 1"));
   EXPECT_NE(rows("--N 40000"), rows("--N 40000 --threads 1"));
+  // Where the system starts fewer threads than asked for (their stacks exceed the address-space
+  // limit), the others do the work.
+#if !defined(__SANITIZE_ADDRESS__)
+  const Outcome limited = monocount("--problem " + fixture("grid3x4.cnf") + " --R 2 --seed 9 --N 600000 --threads 1000",
+                                    "/dev/null", nullptr, "ulimit -v 400000; ");
+  EXPECT_EQ(std::regex_replace(limited.out, cpu, "\n"), rows("--N 600000 --threads 1"));
+#endif
   const Outcome classic = monocount("--problem " + fixture("path3.cnf") + " --N 2000 --R 1 --seed 4294967295");
   EXPECT_NE(classic.out.find("\n1 5.0155 0.00632902 "), std::string::npos) << classic.out;
 }

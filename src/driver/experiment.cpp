@@ -161,9 +161,14 @@ void checkMemory(const Problem& problem, const EstimatorSettings& settings, cons
   const std::optional<std::uint64_t> available = availableMemory();
   const std::uint64_t total = need.tables + need.samples;
   if (!available || total <= *available) return;
+  EstimatorSettings oneThread = settings;
+  oneThread.parallelism.threads = 1;
+  const MemoryNeed alone = Estimator::memoryNeeded(problem, oneThread, sampleSize);
+  const char* remedy = need.samples >= need.tables                ? "lower --N"
+                       : alone.tables + alone.samples <= *available ? "lower --threads"
+                                                                    : "the formula is too large for this machine";
   throw std::runtime_error(notEnoughMemory(problem, sampleSize) + ": the run needs about " + inBytes(total) + ", " +
-                           inBytes(*available) + " are available; " +
-                           (need.samples >= need.tables ? "lower --N" : "the formula is too large for this machine"));
+                           inBytes(*available) + " are available; " + remedy);
 }
 
 // Loads the problem, runs and times the replications and writes the report; exceptions go to

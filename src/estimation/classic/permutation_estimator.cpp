@@ -55,9 +55,11 @@ MemoryNeed PermutationEstimator::memoryNeeded(const Problem& problem, std::int32
   const std::uint64_t width = n <= 0xFF ? 1 : n <= 0xFFFF ? 2 : 4;
   const std::uint64_t tables = 72 * n + 16 * m + 8 * occurrences;
   if (blockWorkers <= 0) return {.tables = tables, .samples = width * static_cast<std::uint64_t>(std::max(sampleSize, 0))};
-  // The shuffler's bounds and the tail tables are shared; every worker has its own index, order
-  // and counts.
-  const auto workers = static_cast<std::uint64_t>(blockWorkers);
+  // The shuffler's bounds and the tail tables are shared; every worker that gets a block has its
+  // own index, order and counts.
+  const auto workers = static_cast<std::uint64_t>(std::clamp<std::int64_t>(
+      (std::max(sampleSize, 1) + samplesPerBlock(problem.variableCount) - 1) / samplesPerBlock(problem.variableCount), 1,
+      blockWorkers));
   return {.tables = 56 * n + workers * (24 * n + 16 * m + 8 * occurrences), .samples = 0};
 }
 

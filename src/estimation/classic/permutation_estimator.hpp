@@ -43,7 +43,8 @@ class PermutationEstimator {
   // About what the estimator takes for `problem` with replications of `sampleSize` samples:
   // its tables (some 70 bytes per variable), and one cover length per sample (1, 2 or 4
   // bytes). On block streams with `blockWorkers` workers (0: the classic sequence), no cover
-  // length is kept, but every worker has its own sampling index, order and counts. Nothing for a formula without clauses or with an empty
+  // length is kept, but every worker that gets a block has its own sampling index, order and
+  // counts. Nothing for a formula without clauses or with an empty
   // clause, for which no table is built.
   static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize, std::int32_t blockWorkers = 0);
 
