@@ -98,19 +98,21 @@ TEST(SplittingEstimator, WithoutLevelsBelowNEachRootScoresItsClassicScore) {
 }
 
 TEST(SplittingEstimator, SameSeedSameRowsOnAnyNumberOfThreads) {
-  // Pilot and roots on 1, 2 and 5 threads; several blocks of roots per replication.
+  // Pilot and roots on 1, 2 and 5 threads, N(k) too; several blocks of roots per replication.
   for (const Formula& formula : {support::gridVertexCover(6, 6), support::randomMixedCnf(16, 30, 4, 8)}) {
     const Problem problem = toProblem(formula);
     SplittingEstimator first(problem, 42);
     SplittingEstimator two(problem, 42, {}, Parallelism{.threads = 2});
     SplittingEstimator five(problem, 42, {}, Parallelism{.threads = 5});
     SplittingEstimator other(problem, 43);
+    for (SplittingEstimator* estimator : {&first, &two, &five}) estimator->recordSizes(true);
     for (int replication = 0; replication < 2; ++replication) {
       const Replication a = replicate(first, 600);
       for (SplittingEstimator* estimator : {&two, &five}) {
         const Replication b = replicate(*estimator, 600);
         EXPECT_EQ(a.estimate, b.estimate) << formula.variables;
         EXPECT_EQ(a.relativeError, b.relativeError) << formula.variables;
+        EXPECT_EQ(a.sizeEstimates, b.sizeEstimates) << formula.variables;
       }
       EXPECT_FALSE(replicate(other, 600).estimate == a.estimate);
     }
