@@ -31,6 +31,17 @@ std::string slurp(const std::filesystem::path& path) {
 
 std::string fixture(const std::string& name) { return std::string(MONOCOUNT_FIXTURES) + "/cli/" + name; }
 
+// The formula written to a temporary DIMACS file that lives as long as the object.
+struct FormulaFile {
+  explicit FormulaFile(const monocount::support::Formula& formula)
+      : path(std::filesystem::temp_directory_path() / ("monocount_cli_" + std::to_string(::getpid()) + ".cnf")) {
+    std::ofstream out(path);
+    monocount::support::writeDimacs(formula, out);
+  }
+  ~FormulaFile() { std::filesystem::remove(path); }
+  std::filesystem::path path;
+};
+
 // Runs monocount with `arguments` (already quoted for the shell), standard input from `input`,
 // standard output to `output` when given (then `out` is empty), standard error not a terminal.
 // `prefix` runs in the same shell first.
@@ -224,14 +235,9 @@ TEST(CommandLine, MemoryFollowsTheFormulaAndTheRunsNeeds) {
                                                         "2.0 GiB, [0-9]+ MiB are available; lower --N,")))
       << refused.out;
   // 1024 workers with an index of their own each need some 2 GiB on the 150 x 150 grid; one fits.
-  const auto grid = std::filesystem::temp_directory_path() / ("monocount_cli_grid_" + std::to_string(::getpid()) + ".cnf");
-  {
-    std::ofstream file(grid);
-    monocount::support::writeDimacs(monocount::support::gridVertexCover(150, 150), file);
-  }
-  const Outcome threads = monocount("--problem " + grid.string() + " --N 4000 --R 1 --threads 1024", "/dev/null",
+  const FormulaFile grid(monocount::support::gridVertexCover(150, 150));
+  const Outcome threads = monocount("--problem " + grid.path.string() + " --N 4000 --R 1 --threads 1024", "/dev/null",
                                     nullptr, "ulimit -v 1000000; ");
-  std::filesystem::remove(grid);
   EXPECT_EQ(threads.status, 2);
   EXPECT_NE(threads.out.find(" are available; lower --threads,"), std::string::npos) << threads.out;
 }
@@ -294,17 +300,6 @@ TEST(CommandLine, RefusedProblemFilesExit2WithoutAReport) {
     EXPECT_EQ(run.out.find("#replication"), std::string::npos);
   }
 }
-
-// The formula written to a temporary DIMACS file that lives as long as the object.
-struct FormulaFile {
-  explicit FormulaFile(const monocount::support::Formula& formula)
-      : path(std::filesystem::temp_directory_path() / ("monocount_cli_" + std::to_string(::getpid()) + ".cnf")) {
-    std::ofstream out(path);
-    monocount::support::writeDimacs(formula, out);
-  }
-  ~FormulaFile() { std::filesystem::remove(path); }
-  std::filesystem::path path;
-};
 
 TEST(CommandLine, MccLinesOfAnExactCount) {
   const Outcome run = monocount("--problem " + fixture("both.cnf") + " --N 100 --R 2 --format mcc");
