@@ -327,7 +327,7 @@ TEST(CommandLine, JsonCarriesTheRunAndItsSeed) {
     EXPECT_EQ(document["problem"], (nlohmann::json{{"path", fixture("path3.cnf")}, {"variables", 3}, {"clauses", 2},
                                                    {"literals", 4}}));
     EXPECT_EQ(document["method"]["name"], method);
-    EXPECT_EQ(document["method"].contains("levels"), std::string(method) == "split");
+    EXPECT_EQ(document["method"].contains("particles"), std::string(method) == "split");
     ASSERT_EQ(document["replications"].size(), 3u);
     for (const char* field : {"replication", "estimate", "log10", "relativeError", "cpuSeconds", "wallSeconds"}) {
       EXPECT_TRUE(document["replications"][2][field].is_number()) << field;

@@ -12,10 +12,8 @@
 // K = 1 over the single stream's), the wall-time speedup of 2 threads over 1, and whether the
 // rows printed for every K are identical (exit status 1 if not). The two sides draw different
 // random numbers, so for split, whose roots vary widely in cost, that figure carries the noise
-// of the roots drawn; it is also given per stage member (CPU time over the members that
-// entered a stage, a measure of the work done). The fixed cost of the blocks (seeding their
-// generators, and for split resetting the first chain), timed on its own and given as a share
-// of the K = 1 time, is the overhead without that noise.
+// of the roots drawn. The fixed cost of the blocks (seeding their generators), timed on its own
+// and given as a share of the K = 1 time, is the overhead without that noise.
 
 #include <time.h>
 
@@ -32,7 +30,7 @@
 
 #include "estimation/classic/permutation_estimator.hpp"
 #include "estimation/randomness/derived_streams.hpp"
-#include "estimation/splitting/cover_chain.hpp"
+#include "estimation/splitting/size_descent.hpp"
 #include "estimation/splitting/splitting_estimator.hpp"
 #include "problem/occurrence_table.hpp"
 #include "problem/dimacs.hpp"
@@ -51,28 +49,19 @@ double seconds(clockid_t clock) {
 struct Timing {
   double wall = std::numeric_limits<double>::infinity();
   double cpu = std::numeric_limits<double>::infinity();
-  double members = 0;  // split: members that entered a stage in the timed replications
   std::vector<std::string> rows;
 };
 
-double members(SplittingEstimator& estimator) {
-  double total = 0;
-  for (const std::int64_t count : estimator.memberCounts()) total += static_cast<double>(count);
-  return total;
-}
-
 // Times `replicate` R times after one untimed call; keeps the fastest wall and CPU times.
 template <typename Replicate>
-void timeRuns(Timing& timing, std::int32_t replications, Replicate&& replicate, SplittingEstimator* split = nullptr) {
+void timeRuns(Timing& timing, std::int32_t replications, Replicate&& replicate) {
   replicate();
-  const double before = split != nullptr ? members(*split) : 0.0;
   const double wall = seconds(CLOCK_MONOTONIC);
   const double cpu = seconds(CLOCK_PROCESS_CPUTIME_ID);
   std::vector<std::string> rows;
   for (std::int32_t r = 0; r < replications; ++r) rows.push_back(replicate());
   timing.wall = std::min(timing.wall, seconds(CLOCK_MONOTONIC) - wall);
   timing.cpu = std::min(timing.cpu, seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu);
-  timing.members = split != nullptr ? members(*split) - before : 0.0;
   timing.rows = rows;
 }
 
@@ -88,12 +77,14 @@ Timing singleStream(const Problem& problem, bool split, std::int32_t n, std::int
   Timing timing;
   for (int repeat = 0; repeat < repeats; ++repeat) {
     if (split) {
-      SplittingEstimator estimator(problem, seed);
+      const OccurrenceTable table(problem);
+      SizeDescent descent(problem, table, {});
+      SplitEngine engine(seed);
       timeRuns(timing, r, [&] {
         WideReal sum;
-        for (std::int32_t root = 0; root < n; ++root) sum += estimator.scoreRoot();
+        for (std::int32_t root = 0; root < n; ++root) sum += descent.run(engine);
         return toString(sum);
-      }, &estimator);
+      });
     } else {
       PermutationEstimator estimator(problem, seed);
       timeRuns(timing, r, [&] { return printed(estimator.estimateModelCount(n)); });
@@ -109,7 +100,7 @@ Timing blockStreams(const Problem& problem, bool split, std::int32_t n, std::int
   for (int repeat = 0; repeat < repeats; ++repeat) {
     if (split) {
       SplittingEstimator estimator(problem, seed, {}, parallelism);
-      timeRuns(timing, r, [&] { return printed(estimator.estimateModelCount(n)); }, &estimator);
+      timeRuns(timing, r, [&] { return printed(estimator.estimateModelCount(n)); });
     } else {
       PermutationEstimator estimator(problem, seed, parallelism);
       timeRuns(timing, r, [&] { return printed(estimator.estimateModelCount(n)); });
@@ -122,22 +113,15 @@ Timing blockStreams(const Problem& problem, bool split, std::int32_t n, std::int
 // CPU seconds of what R replications spend on their blocks beyond the samples themselves.
 double fixedBlockCost(const Problem& problem, bool split, std::int32_t n, std::int32_t r, std::uint32_t seed) {
   std::int64_t perBlock = PermutationEstimator::samplesPerBlock(problem.variableCount);
-  if (split) {
-    SplittingEstimator estimator(problem, seed);
-    perBlock = SplittingEstimator::rootsPerBlock(estimator.plan(), problem.variableCount);
-  }
+  if (split) perBlock = SplittingEstimator::rootsPerBlock({}, problem.variableCount);
   const std::int64_t blocks = (n + perBlock - 1) / perBlock * r;
-  const OccurrenceTable table(problem);
-  const CoverChain start(table);
-  CoverChain chain(table);
   std::uint64_t sink = 0;
   const double cpu = seconds(CLOCK_PROCESS_CPUTIME_ID);
   for (std::int64_t block = 0; block < blocks; ++block) {
     const StreamKey key{.seed = seed, .use = StreamUse::samples, .replication = 0, .block = static_cast<std::uint64_t>(block)};
     if (split) {
       SplitEngine engine = derivedEngine(key);
-      chain.adopt(start, problem.variableCount);
-      sink += engine.below(1000) + static_cast<std::uint64_t>(chain.order()[0]);
+      sink += engine.below(1000);
     } else {
       sink += derivedSource(key).next();
     }
@@ -188,10 +172,6 @@ int main(int argc, char** argv) {
   const double fixed = fixedBlockCost(problem, split, n, r, seed);
   bool same = true;
   for (const Timing& timing : timings) same = same && timing.rows == timings.front().rows;
-  if (split) {
-    std::printf("  one core, per stage member: K = 1 over single %+.1f %% CPU time\n",
-                100.0 * (timings[0].cpu / timings[0].members / (single.cpu / single.members) - 1.0));
-  }
   std::printf("  one core: K = 1 over single %+.1f %% CPU time, fixed cost of the blocks %.2f %% of it; "
               "wall speedup of 2 threads over 1: %.2f; rows for K = 1, 2, 4, 8: %s\n",
               100.0 * (timings[0].cpu / single.cpu - 1.0), 100.0 * fixed / timings[0].cpu,

@@ -130,7 +130,7 @@ void runEstimator(const Problem& problem, const EstimatorSettings& settings, con
     writer->row(row);
   }
   progress.finish();
-  summary.plan = estimator->splittingPlan();
+  summary.split = estimator->splitDescription();
   summary.meanRelativeError = relativeErrors.value();
   summary.meanCpuSeconds = cpuTimes.value();
   summary.pooled = pool.result();

@@ -84,12 +84,10 @@ void JsonWriter::row(const ReplicationRow& row) {
 
 void JsonWriter::finish(const RunSummary& summary) {
   const PooledRun& pooled = summary.pooled;
-  if (summary.plan) {
-    document_["method"]["levels"] = summary.plan->levels;
-    document_["method"]["factors"] = summary.plan->factors;
-  } else if (document_["method"]["name"] == "split") {
-    document_["method"]["levels"] = nullptr;
-    document_["method"]["factors"] = nullptr;
+  if (summary.split) {
+    document_["method"]["particles"] = summary.split->settings.particles;
+    document_["method"]["walkSteps"] = summary.split->settings.walkSteps;
+    document_["method"]["smallestSize"] = summary.split->smallestSize;
   }
   Json answer = Json::object();
   answer["replications"] = pooled.replications;

@@ -10,8 +10,9 @@ namespace monocount {
 // The run as one JSON document on standard output, written when the run ends:
 //   tool {name, version}; options {problem, N, R, seed (null when absent), method, format,
 //   spectrum, probability [p...]} as given, and arguments [the command line]; seed {value,
-//   source: "option" or "clock"}; problem {path, variables, clauses, literals}; method {name,
-//   levels and factors for split (null before they are placed)}; replications [{replication,
+//   source: "option" or "clock"}; problem {path, variables, clauses, literals}; method {name;
+//   for split also particles and walkSteps per root, and smallestSize, the smallest satisfying
+//   set its roots reached}; replications [{replication,
 //   estimate, log10, relativeError, cpuSeconds, wallSeconds}]; pooled {replications, estimate,
 //   log10, standardError, relativeError, confidenceInterval {level 0.95, low, high}, doubt,
 //   meanReplicationRelativeError}; spectrum [{size, reached, count, log10, relativeError}] with

@@ -60,12 +60,10 @@ void MccWriter::row(const ReplicationRow& row) {
 
 void MccWriter::finish(const RunSummary& summary) {
   const PooledRun& pooled = summary.pooled;
-  if (summary.plan) {
-    out_ << "c o levels";
-    for (const std::int32_t level : summary.plan->levels) out_ << ' ' << level;
-    out_ << ", factors";
-    for (const double factor : summary.plan->factors) out_ << ' ' << factor;
-    out_ << '\n';
+  if (summary.split) {
+    out_ << "c o split: " << summary.split->settings.particles << " particles and "
+         << summary.split->settings.walkSteps << " walk steps per size, smallest satisfying set reached "
+         << summary.split->smallestSize << '\n';
   }
   const PooledValue& count = pooled.count;
   out_ << "c o pooled estimate " << count.mean << " of " << pooled.replications << " replications";

@@ -9,7 +9,6 @@
 #include "estimation/estimator.hpp"
 #include "estimation/numerics/wide_real.hpp"
 #include "estimation/pooled/run_pool.hpp"
-#include "estimation/splitting/splitting_plan.hpp"
 
 namespace monocount {
 
@@ -36,7 +35,8 @@ struct ReplicationRow {
 
 // The end of a run: what every format writes after the rows.
 struct RunSummary {
-  std::optional<SplittingPlan> plan;  // split's levels, once placed
+  // split: how its roots descend, and the smallest satisfying set they reached.
+  std::optional<SplitDescription> split;
   // The table's Average line: the means of the rows' relative errors and CPU seconds.
   double meanRelativeError = 0.0;
   double meanCpuSeconds = 0.0;

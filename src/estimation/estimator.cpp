@@ -18,7 +18,7 @@ bool crudeOnBlocks(const EstimatorSettings& settings) {
 Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettings& settings) {
   const Parallelism& parallelism = settings.parallelism;
   if (settings.method == Method::split) {
-    return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, SplittingSettings{}, parallelism);
+    return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, DescentSettings{}, parallelism);
   }
   if (crudeOnBlocks(settings)) {
     return Methods(std::in_place_type<PermutationEstimator>, problem, settings.seed, parallelism);
@@ -32,7 +32,7 @@ Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings) 
 
 MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize) {
   const std::int32_t threads = std::max(settings.parallelism.threads, 1);
-  if (settings.method == Method::split) return SplittingEstimator::memoryNeeded(problem, {}, threads);
+  if (settings.method == Method::split) return SplittingEstimator::memoryNeeded(problem, DescentSettings{}, threads);
   return PermutationEstimator::memoryNeeded(problem, sampleSize, crudeOnBlocks(settings) ? threads : 0);
 }
 
@@ -48,8 +48,10 @@ void Estimator::onProgress(ProgressCallback callback) {
 
 namespace monocount {
 
-std::optional<SplittingPlan> Estimator::splittingPlan() const {
-  if (const auto* split = std::get_if<SplittingEstimator>(&method_)) return split->currentPlan();
+std::optional<SplitDescription> Estimator::splitDescription() const {
+  if (const auto* split = std::get_if<SplittingEstimator>(&method_)) {
+    return SplitDescription{split->settings(), split->smallestSize()};
+  }
   return std::nullopt;
 }
 

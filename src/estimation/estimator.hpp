@@ -12,9 +12,17 @@
 
 namespace monocount {
 
-// The estimation methods: crude, the classic permutation estimator; split, generalized
-// splitting on the cover length, for formulas whose satisfying fraction is tiny.
+// The estimation methods: crude, the classic permutation estimator; split, a descent down the
+// sizes of the satisfying sets (sequential Monte Carlo), for formulas whose satisfying fraction
+// is tiny.
 enum class Method { crude, split };
+
+// What a split run was: its particles and walk steps per root, and the smallest satisfying
+// set any of its roots reached.
+struct SplitDescription {
+  DescentSettings settings;
+  std::int32_t smallestSize = 0;
+};
 
 // How the estimator runs: the method, the seed from which every generator the method uses is
 // seeded, so that the seed fixes every replication, how the work is spread, and whether
@@ -50,9 +58,9 @@ class Estimator {
   // Called now and then during a replication with the samples finished so far.
   void onProgress(ProgressCallback callback);
 
-  // The levels and factors split runs on, once its first replication has placed them; none for
-  // crude, before the first replication and on a formula whose count needs no sampling.
-  std::optional<SplittingPlan> splittingPlan() const;
+  // What split runs with, and the smallest satisfying set its roots have reached so far; none
+  // for crude.
+  std::optional<SplitDescription> splitDescription() const;
 
  private:
   using Methods = std::variant<PermutationEstimator, SplittingEstimator>;
