@@ -27,7 +27,7 @@ TEST(DerivedStreams, ThePinnedStreamAndOneOtherPerFieldOfTheKey) {
   EXPECT_EQ(firstOfEngine(pinned), (std::array<std::uint32_t, 3>{3242217758, 1074332595, 3290854624}));
   const StreamKey others[] = {
       {.seed = 6, .use = StreamUse::samples, .replication = 1, .block = 3},
-      {.seed = 5, .use = StreamUse::pilot, .replication = 1, .block = 3},
+      {.seed = 5, .use = static_cast<StreamUse>(2), .replication = 1, .block = 3},
       {.seed = 5, .use = StreamUse::samples, .replication = 2, .block = 3},
       {.seed = 5, .use = StreamUse::samples, .replication = 1, .block = 4},
       {.seed = 5, .use = StreamUse::samples, .replication = 1, .block = 3 + (std::uint64_t{1} << 32)},

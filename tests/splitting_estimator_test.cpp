@@ -174,15 +174,23 @@ TEST(SplittingEstimator, NoRootsGiveNaN) {
   }
 }
 
-TEST(SplittingEstimator, ReportsProgressUpToTheLastRoot) {
-  const Problem problem = toProblem(support::gridVertexCover(4, 4));
-  SplittingEstimator estimator(problem, 1);
-  std::vector<std::int64_t> reports;
-  estimator.onProgress = [&](std::int64_t roots) { reports.push_back(roots); };
-  replicate(estimator, 1000);
-  ASSERT_FALSE(reports.empty());
-  EXPECT_EQ(reports.back(), 1000);
-  for (std::size_t i = 1; i < reports.size(); ++i) EXPECT_GT(reports[i], reports[i - 1]);
+TEST(SplittingEstimator, ReportsProgressUpToTheLastRootAndWithinALongOne) {
+  // Growing reports up to N, on many small roots, and on one root of 400 variables (and two, on
+  // two threads), whose way down shows before it ends.
+  struct Case {
+    std::int32_t side, roots, threads;
+  };
+  for (const Case c : {Case{4, 1000, 1}, Case{20, 1, 1}, Case{20, 2, 2}}) {
+    const Problem problem = toProblem(support::gridVertexCover(c.side, c.side));
+    SplittingEstimator estimator(problem, 1, {}, Parallelism{.threads = c.threads});
+    std::vector<double> reports;
+    estimator.onProgress = [&](double roots) { reports.push_back(roots); };
+    replicate(estimator, c.roots);
+    ASSERT_GT(reports.size(), c.roots == 1 ? 2u : 1u) << c.side;
+    EXPECT_EQ(reports.back(), c.roots) << c.side;
+    EXPECT_LT(reports.front(), c.roots == 1 ? 0.5 : c.roots) << c.side;
+    for (std::size_t i = 1; i < reports.size(); ++i) EXPECT_GT(reports[i], reports[i - 1]) << c.side;
+  }
 }
 
 }  // namespace

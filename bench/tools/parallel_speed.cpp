@@ -7,7 +7,7 @@
 //           take turns: samples per CPU second per worker stays flat if nothing is shared)
 // and prints one line each: wall seconds, CPU seconds (all threads), samples per CPU second
 // and per wall second, each the best of REPEATS runs (default 3). Every run is preceded by
-// one untimed replication, which builds the workers' state and, for split, runs the pilot.
+// one untimed replication, which builds the workers' state.
 // Then the figures the targets speak of: the cost of block streams on one core (CPU time of
 // K = 1 over the single stream's), the wall-time speedup of 2 threads over 1, and whether the
 // rows printed for every K are identical (exit status 1 if not). The two sides draw different

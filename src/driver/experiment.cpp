@@ -107,7 +107,7 @@ void runEstimator(const Problem& problem, const EstimatorSettings& settings, con
   RunningMean cpuTimes;
   ProgressLine progress(err, errIsTerminal, commandLine.replications, commandLine.sampleSize);
   std::int32_t finished = 0;
-  estimator->onProgress([&](std::int64_t samples) { progress.update(finished, samples); });
+  estimator->onProgress([&](double samples) { progress.update(finished, samples); });
 
   const std::unique_ptr<RunWriter> writer = makeWriter(commandLine.format.value, out);
   writer->start(description);

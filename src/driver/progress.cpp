@@ -23,13 +23,13 @@ ProgressLine::ProgressLine(std::ostream& out, bool enabled, std::int64_t replica
       start_(now_()),
       lastShown_(start_) {}
 
-void ProgressLine::update(std::int64_t finished, std::int64_t samples) {
+void ProgressLine::update(std::int64_t finished, double samples) {
   if (!enabled_) return;
   const Clock::time_point now = now_();
   if (now - lastShown_ < kRefresh) return;
   const double elapsed = std::chrono::duration<double>(now - start_).count();
   if (elapsed < kFirstLookSeconds) return;
-  const double done = static_cast<double>(finished) * static_cast<double>(sampleSize_) + static_cast<double>(samples);
+  const double done = static_cast<double>(finished) * static_cast<double>(sampleSize_) + samples;
   const double total = static_cast<double>(replications_) * static_cast<double>(sampleSize_);
   if (done <= 0.0) return;
   const double rate = done / elapsed;

@@ -23,7 +23,7 @@ class ProgressLine {
   ProgressLine& operator=(const ProgressLine&) = delete;
 
   // `finished` replications are complete and the current one has drawn `samples`.
-  void update(std::int64_t finished, std::int64_t samples);
+  void update(std::int64_t finished, double samples);
   // Erases the line if one was shown.
   void finish();
 

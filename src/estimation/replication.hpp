@@ -53,7 +53,7 @@ struct MemoryNeed {
 };
 
 // Called now and then while a replication runs, with the number of samples (or roots) it has
-// finished so far.
-using ProgressCallback = std::function<void(std::int64_t done)>;
+// finished so far; a root still running counts with the share of its sizes it has gone down.
+using ProgressCallback = std::function<void(double done)>;
 
 }  // namespace monocount

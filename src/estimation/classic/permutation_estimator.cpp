@@ -137,7 +137,7 @@ WideReal PermutationEstimator::sampleAndScore(std::size_t sampleCount, double& r
       shortest = std::min(shortest, length);
     }
     done = end;
-    if (onProgress) onProgress(static_cast<std::int64_t>(done));
+    if (onProgress) onProgress(static_cast<double>(done));
   }
 
   // The classic statistics, in the classic order of operations: the mean of the scores, the

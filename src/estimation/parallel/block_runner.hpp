@@ -33,27 +33,31 @@ void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
 
 // Progress of a replication whose `total` samples (or roots) are dealt to this rank in
 // `blocks` blocks, for runBlocks: called with the blocks finished, it hands `callback` (if set)
-// the same share of the total, only ever growing; finish() hands it the total.
+// the same share of the total, only ever growing; finish() hands it the total. Worker 0 may
+// also say, from inside a long block, how much of that block it has done (within()).
 class BlockProgress {
  public:
   BlockProgress(const ProgressCallback& callback, std::int64_t blocks, std::int64_t total)
-      : callback_(callback), blocks_(blocks), total_(total) {}
+      : callback_(callback), blocks_(static_cast<double>(blocks)), total_(static_cast<double>(total)) {}
   void operator()(std::int64_t finished) {
-    const double part = static_cast<double>(finished) / static_cast<double>(blocks_);
-    report(static_cast<std::int64_t>(part * static_cast<double>(total_)));
+    finished_ = static_cast<double>(finished);
+    report(finished_ / blocks_ * total_);
   }
+  // Worker 0 has done `part` (0 to 1) of the block it is running.
+  void within(double part) { report((finished_ + part) / blocks_ * total_); }
   void finish() { report(total_); }
 
  private:
-  void report(std::int64_t done) {
+  void report(double done) {
     if (!callback_ || done <= reported_) return;
     reported_ = done;
     callback_(done);
   }
   const ProgressCallback& callback_;
-  std::int64_t blocks_;
-  std::int64_t total_;
-  std::int64_t reported_ = 0;
+  double blocks_;
+  double total_;
+  double finished_ = 0.0;
+  double reported_ = 0.0;
 };
 
 // The number of cores this process may run on (its CPU affinity mask), at least 1.

@@ -10,7 +10,6 @@ namespace monocount {
 // What a derived stream serves. Part of its key, so that no two uses ever share a stream.
 enum class StreamUse : std::uint32_t {
   samples = 1,  // a block of samples (crude) or roots (split) of a replication
-  pilot = 2,    // a walker of the splitting pilot (replication 0, block = the walker)
 };
 
 // The name of one derived stream: the run's seed, the use, the replication (counted from 0 in

@@ -14,7 +14,7 @@ SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, c
   vacant_.reserve(particles_.size());
 }
 
-WideReal SizeDescent::run(SplitEngine& engine, std::span<WideReal> sizes) {
+WideReal SizeDescent::run(SplitEngine& engine, std::span<WideReal> sizes, const StepProgress* progress) {
   const std::int32_t n = variableCount_;
   const std::size_t count = particles_.size();
   const double particles = static_cast<double>(count);
@@ -27,8 +27,17 @@ WideReal SizeDescent::run(SplitEngine& engine, std::span<WideReal> sizes) {
   WideReal total = 1.0;  // sum of N^(j) for j >= k
   if (record) sizes[static_cast<std::size_t>(n)] += scale;
   bool walking = settings_.walkSteps > 0;
+  // Sizes between progress reports: a few dozen moves each, so that reports cost nothing.
+  constexpr std::int32_t kReportEvery = 16;
+  // Nearly all of a root's work is done while it walks: the share done is judged by the sizes
+  // the root before walked down (half of them before the first root).
+  const double toGo = std::max(1.0, walkedDown_ > 0 ? static_cast<double>(walkedDown_) : 0.5 * n);
+  walkedDown_ = 0;
   smallest_ = n;
   for (std::int32_t k = n; k >= 1; --k) {
+    if (progress != nullptr && (n - k) % kReportEvery == kReportEvery - 1) {
+      (*progress)(std::min(0.99, static_cast<double>(n - k) / toGo));
+    }
     // Reweight the particles of size k by rem(S) / (n - k + 1).
     const double down = 1.0 / static_cast<double>(n - k + 1);
     double sum = 0.0;
@@ -62,6 +71,7 @@ WideReal SizeDescent::run(SplitEngine& engine, std::span<WideReal> sizes) {
       }
     }
     if (walking && scale < total * WideReal(settings_.negligible)) walking = false;
+    if (walking) walkedDown_ = n - k + 1;
   }
   return total;
 }

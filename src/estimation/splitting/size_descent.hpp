@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -56,9 +57,14 @@ class SizeDescent {
   // `problem` (without an empty clause) and `table` must outlive the descent.
   SizeDescent(const Problem& problem, const OccurrenceTable& table, const DescentSettings& settings);
 
+  // Called every few sizes with the share of the root done so far (0 to 1), judged from how far
+  // the previous root walked.
+  using StepProgress = std::function<void(double part)>;
+
   // Runs one root on `engine`. With `sizes` (n + 1 entries), adds N^(k) to sizes[k] for every
-  // k the root reached. Returns the root's estimate.
-  WideReal run(SplitEngine& engine, std::span<WideReal> sizes = {});
+  // k the root reached. With `progress`, tells it how far the root has gone. Returns the root's
+  // estimate.
+  WideReal run(SplitEngine& engine, std::span<WideReal> sizes = {}, const StepProgress* progress = nullptr);
 
   // The smallest size any particle of the last root reached.
   std::int32_t smallestSize() const { return smallest_; }
@@ -73,6 +79,7 @@ class SizeDescent {
   std::vector<std::int32_t> offspring_;
   std::vector<std::int32_t> vacant_;
   std::int32_t smallest_ = 0;
+  std::int32_t walkedDown_ = 0;  // sizes the last root walked down, 0 before the first
 };
 
 }  // namespace monocount

@@ -92,6 +92,12 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
     if (!table_) table_ = std::make_unique<OccurrenceTable>(problem_);
     results.resize(static_cast<std::size_t>(blocks));
     BlockProgress progress(onProgress, share.end - share.first, sampleSize);
+    // Worker 0's place in its block, so that the line moves during roots that take long.
+    double rootsDone = 0.0;
+    double rootsInBlock = 1.0;
+    const SizeDescent::StepProgress within = [&](double part) {
+      progress.within((rootsDone + part) / rootsInBlock);
+    };
     runBlocks(
         share.first, share.end, threads_,
         [&](std::int32_t w, std::int64_t block) {
@@ -102,9 +108,11 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
           RootBlock result;  // stored once it is complete: neighbouring blocks share cache lines
           result.smallest = n;
           const std::int64_t end = std::min<std::int64_t>(sampleSize, (block + 1) * perBlock);
+          if (w == 0) rootsInBlock = static_cast<double>(end - block * perBlock);
           for (std::int64_t root = block * perBlock; root < end; ++root) {
+            if (w == 0) rootsDone = static_cast<double>(root - block * perBlock);
             // Welford's running update: the squared deviations around the block's mean.
-            const WideReal estimate = state.descent.run(engine, state.sizes);
+            const WideReal estimate = state.descent.run(engine, state.sizes, w == 0 && onProgress ? &within : nullptr);
             result.smallest = std::min(result.smallest, state.descent.smallestSize());
             ++result.roots;
             result.sum += estimate;

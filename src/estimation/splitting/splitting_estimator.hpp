@@ -60,8 +60,9 @@ class SplittingEstimator {
   // Off by default; the roots draw the same numbers either way.
   void recordSizes(bool on) { recordSizes_ = on; }
 
-  // Called now and then during a replication with the number of roots finished so far (on the
-  // calling thread; across ranks, rank 0's share of the work scaled to the whole).
+  // Called now and then during a replication with the number of roots finished so far, the
+  // share of a root still running included (on the calling thread; across ranks, rank 0's share
+  // of the work scaled to the whole).
   ProgressCallback onProgress;
 
   const DescentSettings& settings() const { return settings_; }
