@@ -92,8 +92,8 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
       ("seed", po::value<SeedOption>(&commandLine.seed),
        "Seed of the random generator, an unsigned 32-bit integer (default: the current time)")
       ("method", po::value<MethodOption>(&commandLine.method),
-       "Estimator: crude (the classic one, the default) or split (generalized splitting, for small "
-       "satisfying fractions)")
+       "Estimator: crude (the classic one, the default) or split (a descent down the sizes of the "
+       "satisfying sets, for small satisfying fractions)")
       ("format", po::value<FormatOption>(&commandLine.format),
        "Output: table (the classic report, the default), json, csv or mcc (the lines of model-counting "
        "benchmark harnesses)")
