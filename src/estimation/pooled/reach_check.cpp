@@ -31,7 +31,7 @@ bool restsOnUnreachedLengths(const CoverLengthCounts& pooled, std::int32_t varia
     const long double term = logBinomial + std::log(static_cast<long double>(covered)) - logSamples + weight(k);
     if (term > largest) largest = term, largestAt = k;
   }
-  return largestAt <= shortest + 2 && unseen >= largest + std::log(0.1L);
+  return largestAt <= shortest + 1 && unseen >= largest + std::log(0.1L);
 }
 
 }  // namespace monocount

@@ -11,8 +11,9 @@ namespace monocount {
 // (no p), or the probability at p (sum_k N(k) p^k (1 - p)^(n - k)), from the pooled cover
 // lengths of a run. The crude estimator puts N(k) = 0 at every size below the shortest length
 // sampled, s. That is harmless when the terms of the sum have peaked above s; it is not when
-//   - the largest estimated term lies within two sizes of s, so the terms still grow toward
-//     the sizes no sample reached, and
+//   - the largest estimated term lies at s or s + 1, so the terms still grow toward the sizes
+//     no sample reached (two sizes above s, what lies below is a few percent of the count on
+//     the 6 x 6 grid at 10^4 samples: within the RE, not far too low), and
 //   - the term just below s could still be large: with no sample of length s - 1 or less
 //     among S, the chance of one is below 3/S (95 % upper bound), so the term at s - 1 is at
 //     most C(n, s - 1) * 3/S (times its weight); this bound reaches a tenth of the largest
