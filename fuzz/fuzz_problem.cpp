@@ -1,8 +1,8 @@
 // The fuzz target: arbitrary bytes, compressed or not, through the reader, then every formula
 // it accepts that is small enough to sample quickly through both estimators. A finding is a
 // crash, a sanitizer report, an exception other than the reader's refusal, a hang, or an
-// estimate outside what the formula allows (negative, NaN, or for the classic estimator above
-// 2^n).
+// estimate outside what the formula allows (negative, NaN, or above 2^n; a split root's sum of
+// per-size estimates may pass it by rounding only).
 
 #include <cstddef>
 #include <cstdint>
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int replication = 0; replication < 2; ++replication) {
       const Replication row = estimator.estimateModelCount(4);
       check(row.estimate >= WideReal(0.0) && !(row.relativeError < 0.0) && !std::isnan(row.relativeError));
-      if (method == Method::crude) check(row.estimate <= all);
+      check(row.estimate <= (method == Method::crude ? all : all * WideReal(1.0 + 1e-9)));
     }
   }
   return 0;
