@@ -7,7 +7,7 @@
 
 #include "estimation/estimator.hpp"
 #include "estimation/numerics/wide_binomials.hpp"
-#include "estimation/pooled/spectrum.hpp"
+#include "estimation/pooled/size_counts.hpp"
 #include "support/enumeration.hpp"
 #include "support/formulas.hpp"
 

@@ -7,7 +7,7 @@
 #include "estimation/numerics/mean.hpp"
 #include "estimation/numerics/wide_real.hpp"
 #include "estimation/pooled/probability.hpp"
-#include "estimation/pooled/spectrum.hpp"
+#include "estimation/pooled/size_counts.hpp"
 #include "estimation/pooled/spread.hpp"
 #include "estimation/replication.hpp"
 #include "problem/problem.hpp"
@@ -64,7 +64,7 @@ class RunPool {
   RunningWideMean mean_;
   Spread spread_;
   CoverLengthCounts lengths_;
-  SpectrumPool spectrum_;
+  SizeCountPool spectrum_;
   ProbabilityPool probabilities_;
 };
 

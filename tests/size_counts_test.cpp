@@ -1,4 +1,4 @@
-#include "estimation/pooled/spectrum.hpp"
+#include "estimation/pooled/size_counts.hpp"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +21,12 @@ std::vector<SizeCount> spectrumOf(const Formula& formula, Method method, std::in
   const Problem problem = support::toProblem(formula);
   Estimator estimator(problem, {.method = method, .seed = 11, .spectrum = true});
   const std::vector<WideReal> binomials = wideBinomialRow(formula.variables);
-  SpectrumPool pool(binomials.size());
+  SizeCountPool pool(binomials.size());
   for (int r = 0; r < replications; ++r) pool.add(sizeEstimates(estimator.estimateModelCount(sampleSize), binomials));
   return pool.result();
 }
 
-TEST(Spectrum, EverySizeAgreesWithEnumeration) {
+TEST(SizeCounts, EverySizeAgreesWithEnumeration) {
   // Each N(k) within four of its standard errors (from the spread of 8 replications); sizes
   // below the minimum cover, which hold no cover, are never reached. Counts near the top are
   // exact for crude (every sample covers there) and may be for split.
@@ -52,7 +52,7 @@ TEST(Spectrum, EverySizeAgreesWithEnumeration) {
   }
 }
 
-TEST(Spectrum, SplitSizesAddUpToItsEstimateAndDoNotChangeIt) {
+TEST(SizeCounts, SplitSizesAddUpToItsEstimateAndDoNotChangeIt) {
   const Problem problem = support::toProblem(support::gridVertexCover(5, 4));
   Estimator plain(problem, {.method = Method::split, .seed = 3});
   Estimator sized(problem, {.method = Method::split, .seed = 3, .spectrum = true});
@@ -67,7 +67,7 @@ TEST(Spectrum, SplitSizesAddUpToItsEstimateAndDoNotChangeIt) {
   }
 }
 
-TEST(Spectrum, CountsKnownWithoutSamplingAreExact) {
+TEST(SizeCounts, CountsKnownWithoutSamplingAreExact) {
   // No clauses: N(k) = C(n, k); an empty clause: 0 everywhere, which is then the answer.
   for (const Method method : {Method::crude, Method::split}) {
     const std::vector<SizeCount> free = spectrumOf({5, {}}, method, 10, 2);

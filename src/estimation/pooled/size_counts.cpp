@@ -1,4 +1,4 @@
-#include "estimation/pooled/spectrum.hpp"
+#include "estimation/pooled/size_counts.hpp"
 
 #include <algorithm>
 #include <limits>
@@ -23,11 +23,11 @@ std::vector<WideReal> sizeEstimates(const Replication& replication, const std::v
   return sizesFromCoverLengths(replication.coverLengths, binomials);
 }
 
-void SpectrumPool::add(const std::vector<WideReal>& sizes) {
+void SizeCountPool::add(const std::vector<WideReal>& sizes) {
   for (std::size_t k = 0; k < sizes_.size() && k < sizes.size(); ++k) sizes_[k].add(sizes[k]);
 }
 
-std::vector<SizeCount> SpectrumPool::result() const {
+std::vector<SizeCount> SizeCountPool::result() const {
   std::vector<SizeCount> result(sizes_.size());
   bool anySet = false;
   for (std::size_t k = 0; k < sizes_.size(); ++k) {

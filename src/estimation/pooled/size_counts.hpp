@@ -29,11 +29,11 @@ struct SizeCount {
   PooledValue count;
 };
 
-// The spectrum of a run: the replications' estimates of N(k), pooled size by size.
-class SpectrumPool {
+// The counts by size of a run (what --spectrum prints): the replications' estimates of N(k), pooled size by size.
+class SizeCountPool {
  public:
   // A pool of `sizes` sizes, k = 0 .. sizes - 1 (n + 1 of them for n variables).
-  explicit SpectrumPool(std::size_t sizes) : sizes_(sizes) {}
+  explicit SizeCountPool(std::size_t sizes) : sizes_(sizes) {}
   // One replication's estimates, k = 0 .. n.
   void add(const std::vector<WideReal>& sizes);
   // Every size of the pool.
