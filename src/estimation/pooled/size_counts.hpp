@@ -29,7 +29,8 @@ struct SizeCount {
   PooledValue count;
 };
 
-// The counts by size of a run (what --spectrum prints): the replications' estimates of N(k), pooled size by size.
+// The counts by size of a run (what --spectrum prints): the replications' estimates of N(k),
+// pooled size by size.
 class SizeCountPool {
  public:
   // A pool of `sizes` sizes, k = 0 .. sizes - 1 (n + 1 of them for n variables).

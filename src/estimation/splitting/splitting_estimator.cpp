@@ -108,11 +108,12 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
           RootBlock result;  // stored once it is complete: neighbouring blocks share cache lines
           result.smallest = n;
           const std::int64_t end = std::min<std::int64_t>(sampleSize, (block + 1) * perBlock);
-          if (w == 0) rootsInBlock = static_cast<double>(end - block * perBlock);
+          const SizeDescent::StepProgress* report = w == 0 && onProgress ? &within : nullptr;
+          if (report != nullptr) rootsInBlock = static_cast<double>(end - block * perBlock);
           for (std::int64_t root = block * perBlock; root < end; ++root) {
-            if (w == 0) rootsDone = static_cast<double>(root - block * perBlock);
+            if (report != nullptr) rootsDone = static_cast<double>(root - block * perBlock);
             // Welford's running update: the squared deviations around the block's mean.
-            const WideReal estimate = state.descent.run(engine, state.sizes, w == 0 && onProgress ? &within : nullptr);
+            const WideReal estimate = state.descent.run(engine, state.sizes, report);
             result.smallest = std::min(result.smallest, state.descent.smallestSize());
             ++result.roots;
             result.sum += estimate;
