@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(problem.variableCount >= 1 && problem.clauseBegin.size() == static_cast<std::size_t>(problem.clauseCount) + 1);
   if (problem.variableCount > kLargestSampled || problem.literals.size() > kMostLiteralsSampled) return 0;
   const WideReal all = WideReal::powerOfTwo(problem.variableCount);
-  for (const Method method : {Method::crude, Method::split}) {
+  for (const MethodEntry& entry : kMethods) {
+    const Method method = entry.method;
     Estimator estimator(problem, {.method = method, .seed = static_cast<std::uint32_t>(size)});
     for (int replication = 0; replication < 2; ++replication) {
       const Replication row = estimator.estimateModelCount(4);

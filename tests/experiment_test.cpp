@@ -31,13 +31,16 @@ std::string slurp(const std::filesystem::path& path) {
 
 std::string fixture(const std::string& name) { return std::string(MONOCOUNT_FIXTURES) + "/cli/" + name; }
 
-// The formula written to a temporary DIMACS file that lives as long as the object.
+// The formula written to a temporary DIMACS file of its own (named after the process and a
+// count, so that files alive at the same time never share one) that lives as long as the object.
 struct FormulaFile {
   explicit FormulaFile(const monocount::support::Formula& formula)
-      : path(std::filesystem::temp_directory_path() / ("monocount_cli_" + std::to_string(::getpid()) + ".cnf")) {
+      : path(std::filesystem::temp_directory_path() /
+             ("monocount_cli_" + std::to_string(::getpid()) + "_" + std::to_string(next++) + ".cnf")) {
     std::ofstream out(path);
     monocount::support::writeDimacs(formula, out);
   }
+  static inline int next = 0;
   ~FormulaFile() { std::filesystem::remove(path); }
   std::filesystem::path path;
 };

@@ -17,10 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/csv_report.hpp"
-#include "driver/json_report.hpp"
+#include "driver/formats.hpp"
 #include "driver/machine_memory.hpp"
-#include "driver/mcc_report.hpp"
 #include "driver/options.hpp"
 #include "driver/progress.hpp"
 #include "driver/report.hpp"
@@ -39,15 +37,14 @@ namespace po = boost::program_options;
 
 namespace {
 
-std::unique_ptr<RunWriter> makeWriter(Format format, std::ostream& out) {
-  switch (format) {
-    case Format::json: return std::make_unique<JsonWriter>(out);
-    case Format::csv: return std::make_unique<CsvWriter>(out);
-    case Format::mcc: return std::make_unique<MccWriter>(out);
-    case Format::table: break;
-  }
-  return std::make_unique<TableWriter>(out);
-}
+// Where a run writes and with whom it runs: standard output, standard error (and whether it is
+// a terminal, for the progress line), and the ranks sharing the run.
+struct RunContext {
+  std::ostream& out;
+  std::ostream& err;
+  bool errIsTerminal;
+  RankGroup& ranks;
+};
 
 // Each warning once, in the order raised.
 void addWarnings(std::vector<std::string>& warnings, const std::vector<std::string>& raised) {
@@ -96,20 +93,20 @@ void spreadWork(EstimatorSettings& settings, const CommandLine& commandLine, boo
 // Runs and times the replications, writes the report in the chosen format, then the warnings
 // on `err`. The CPU column sums the processor time of every thread on every rank.
 void runEstimator(const Problem& problem, const EstimatorSettings& settings, const RunDescription& description,
-                  const PoolRequest& request, std::ostream& out, std::ostream& err, bool errIsTerminal,
-                  RankGroup& ranks) {
+                  const PoolRequest& request, const RunContext& context) {
   const CommandLine& commandLine = description.options;
+  RankGroup& ranks = context.ranks;
   std::optional<Estimator> estimator;
   runTogether(ranks, [&] { estimator.emplace(problem, settings); });
   RunPool pool(problem, request);
   RunSummary summary;
   RunningMean relativeErrors;
   RunningMean cpuTimes;
-  ProgressLine progress(err, errIsTerminal, commandLine.replications, commandLine.sampleSize);
+  ProgressLine progress(context.err, context.errIsTerminal, commandLine.replications, commandLine.sampleSize);
   std::int32_t finished = 0;
   estimator->onProgress([&](double samples) { progress.update(finished, samples); });
 
-  const std::unique_ptr<RunWriter> writer = makeWriter(commandLine.format.value, out);
+  const std::unique_ptr<RunWriter> writer = formatEntry(commandLine.format.value).makeWriter(context.out);
   writer->start(description);
   while (finished < commandLine.replications) {
     const auto wallStart = std::chrono::steady_clock::now();
@@ -136,7 +133,7 @@ void runEstimator(const Problem& problem, const EstimatorSettings& settings, con
   summary.pooled = pool.result();
   addWarnings(summary.warnings, summary.pooled.warnings);
   writer->finish(summary);
-  for (const std::string& warning : summary.warnings) err << "warning: " << warning << std::endl;
+  for (const std::string& warning : summary.warnings) context.err << "warning: " << warning << std::endl;
 }
 
 std::string notEnoughMemory(const Problem& problem, std::int32_t sampleSize) {
@@ -173,9 +170,9 @@ void checkMemory(const Problem& problem, const EstimatorSettings& settings, cons
 
 // Loads the problem, runs and times the replications and writes the report; exceptions go to
 // the caller, on every rank alike.
-void runReplications(RunDescription description, bool threadsGiven, std::ostream& out, std::ostream& err,
-                     bool errIsTerminal, RankGroup& ranks) {
+void runReplications(RunDescription description, bool threadsGiven, const RunContext& context) {
   const CommandLine& commandLine = description.options;
+  RankGroup& ranks = context.ranks;
   description.seed = runSeed(description, ranks);
   const Problem problem = readOnEveryRank(commandLine.problemPath, ranks);
   description.variables = problem.variableCount;
@@ -188,14 +185,13 @@ void runReplications(RunDescription description, bool threadsGiven, std::ostream
   spreadWork(settings, commandLine, threadsGiven, ranks);
   runTogether(ranks, [&] { checkMemory(problem, settings, request, commandLine.sampleSize); });
   try {
-    runEstimator(problem, settings, description, request, out, err, errIsTerminal, ranks);
+    runEstimator(problem, settings, description, request, context);
   } catch (const std::bad_alloc&) {
     throw std::runtime_error(notEnoughMemory(problem, commandLine.sampleSize) + "; lower --N");
   }
 }
 
-int runWithReport(int argc, const char* const argv[], Report& report, std::ostream& out, std::ostream& err,
-                  bool errIsTerminal, RankGroup& ranks) {
+int runWithReport(int argc, const char* const argv[], Report& report, const RunContext& context) {
   po::options_description description("Options");
   RunDescription run;
   declareOptions(description, run.options);
@@ -216,7 +212,7 @@ int runWithReport(int argc, const char* const argv[], Report& report, std::ostre
   run.arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
   try {
     const bool threadsGiven = variables.count("threads") != 0;
-    runReplications(std::move(run), threadsGiven, out, err, errIsTerminal, ranks);
+    runReplications(std::move(run), threadsGiven, context);
   } catch (const std::exception& error) {
     return report.experimentFailed(error);
   }
@@ -229,8 +225,8 @@ int runExperiment(int argc, const char* const argv[], std::ostream& out, std::os
                   RankGroup* ranks) {
   Report report(out, err);
   SingleProcess alone;
-  return report.checkedOutput(
-      runWithReport(argc, argv, report, out, err, errIsTerminal, ranks != nullptr ? *ranks : alone));
+  const RunContext context{out, err, errIsTerminal, ranks != nullptr ? *ranks : alone};
+  return report.checkedOutput(runWithReport(argc, argv, report, context));
 }
 
 }  // namespace monocount

@@ -57,8 +57,8 @@ void JsonWriter::start(const RunDescription& description) {
                           {"N", options.sampleSize},
                           {"R", options.replications},
                           {"seed", description.seeded ? Json(options.seed.value) : Json(nullptr)},
-                          {"method", methodName(options.method.value)},
-                          {"format", formatName(options.format.value)},
+                          {"method", methodEntry(options.method.value).name},
+                          {"format", formatEntry(options.format.value).name},
                           {"spectrum", options.spectrum},
                           {"probability", probabilities}};
   document_["arguments"] = description.arguments;
@@ -67,7 +67,7 @@ void JsonWriter::start(const RunDescription& description) {
                           {"variables", description.variables},
                           {"clauses", description.clauses},
                           {"literals", description.literals}};
-  document_["method"] = {{"name", methodName(options.method.value)}};
+  document_["method"] = {{"name", methodEntry(options.method.value).name}};
   document_["replications"] = Json::array();
 }
 

@@ -48,7 +48,7 @@ void MccWriter::start(const RunDescription& description) {
   out_ << "c o monocount " << MONOCOUNT_VERSION << '\n';
   out_ << "c o problem " << oneLine(options.problemPath) << ", variables " << description.variables << ", clauses "
        << description.clauses << ", literals " << description.literals << '\n';
-  out_ << "c o method " << methodName(options.method.value) << ", seed " << description.seed
+  out_ << "c o method " << methodEntry(options.method.value).name << ", seed " << description.seed
        << (description.seeded ? "" : " (from the clock)") << ", N " << options.sampleSize << ", R "
        << options.replications << std::endl;
 }

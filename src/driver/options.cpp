@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <limits>
+#include <optional>
+#include <string>
 
 namespace monocount {
 
@@ -17,6 +19,18 @@ std::uint64_t decimalAtMost(const std::string& text, std::uint64_t max) {
                           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
   if (!digitsOnly || std::stoull(text) > max) throw po::invalid_option_value(text);
   return std::stoull(text);
+}
+
+// "a (what a is), b, c or d (what d is)" of a table's names and descriptions.
+template <typename Entries>
+std::string listed(const Entries& entries) {
+  std::string text;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0) text += i + 1 == entries.size() ? " or " : ", ";
+    text += entries[i].name;
+    if (entries[i].description != nullptr) text += std::string(" (") + entries[i].description + ")";
+  }
+  return text;
 }
 
 }  // namespace
@@ -36,25 +50,17 @@ void validate(boost::any& result, const std::vector<std::string>& values, Thread
 void validate(boost::any& result, const std::vector<std::string>& values, MethodOption*, int) {
   po::validators::check_first_occurrence(result);
   const std::string& text = po::validators::get_single_string(values);
-  if (text == "crude") {
-    result = MethodOption{Method::crude};
-  } else if (text == "split") {
-    result = MethodOption{Method::split};
-  } else {
-    throw po::invalid_option_value(text);
-  }
+  const std::optional<Method> method = methodNamed(text);
+  if (!method) throw po::invalid_option_value(text);
+  result = MethodOption{*method};
 }
 
 void validate(boost::any& result, const std::vector<std::string>& values, FormatOption*, int) {
   po::validators::check_first_occurrence(result);
   const std::string& text = po::validators::get_single_string(values);
-  for (const Format format : {Format::table, Format::json, Format::csv, Format::mcc}) {
-    if (text == formatName(format)) {
-      result = FormatOption{format};
-      return;
-    }
-  }
-  throw po::invalid_option_value(text);
+  const std::optional<Format> format = formatNamed(text);
+  if (!format) throw po::invalid_option_value(text);
+  result = FormatOption{*format};
 }
 
 void validate(boost::any& result, const std::vector<std::string>& values, ProbabilityOption*, int) {
@@ -71,18 +77,6 @@ void validate(boost::any& result, const std::vector<std::string>& values, Probab
   result = ProbabilityOption{value};
 }
 
-const char* methodName(Method method) { return method == Method::split ? "split" : "crude"; }
-
-const char* formatName(Format format) {
-  switch (format) {
-    case Format::json: return "json";
-    case Format::csv: return "csv";
-    case Format::mcc: return "mcc";
-    case Format::table: break;
-  }
-  return "table";
-}
-
 void declareOptions(po::options_description& description, CommandLine& commandLine) {
   description.add_options()
       ("help", "Specify the problem in valid cnf format and the sample size. Example --problem problemname.cnf --N 10000 --R 10")
@@ -91,12 +85,8 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
       ("R", po::value<int>(&commandLine.replications), "Number of independent experiments")
       ("seed", po::value<SeedOption>(&commandLine.seed),
        "Seed of the random generator, an unsigned 32-bit integer (default: the current time)")
-      ("method", po::value<MethodOption>(&commandLine.method),
-       "Estimator: crude (the classic one, the default) or split (a descent down the sizes of the "
-       "satisfying sets, for small satisfying fractions)")
-      ("format", po::value<FormatOption>(&commandLine.format),
-       "Output: table (the classic report, the default), json, csv or mcc (the lines of model-counting "
-       "benchmark harnesses)")
+      ("method", po::value<MethodOption>(&commandLine.method), ("Estimator: " + listed(kMethods)).c_str())
+      ("format", po::value<FormatOption>(&commandLine.format), ("Output: " + listed(kFormats)).c_str())
       ("spectrum", po::bool_switch(&commandLine.spectrum),
        "Also estimate N(k), the number of satisfying sets of k variables, for every k")
       ("probability", po::value<std::vector<ProbabilityOption>>(&commandLine.probabilities),

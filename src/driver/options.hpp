@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/formats.hpp"
 #include "estimation/estimator.hpp"
 
 namespace monocount {
@@ -20,9 +21,6 @@ struct SeedOption {
 struct MethodOption {
   Method value = Method::crude;
 };
-
-// How the run's results are written on standard output.
-enum class Format { table, json, csv, mcc };
 
 // The value of --format: table (the classic report, the default), json, csv or mcc.
 struct FormatOption {
@@ -49,10 +47,6 @@ void validate(boost::any& result, const std::vector<std::string>& values, Method
 void validate(boost::any& result, const std::vector<std::string>& values, FormatOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, ProbabilityOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, ThreadsOption*, int);
-
-// The names the options give the methods and formats.
-const char* methodName(Method method);
-const char* formatName(Format format);
 
 // What the command line sets.
 struct CommandLine {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "estimation/known_count.hpp"
+
 namespace monocount {
 
 namespace {
@@ -15,44 +17,68 @@ bool crudeOnBlocks(const EstimatorSettings& settings) {
 
 }  // namespace
 
-Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettings& settings) {
-  const Parallelism& parallelism = settings.parallelism;
-  if (settings.method == Method::split) {
-    return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, DescentSettings{}, parallelism);
-  }
-  if (crudeOnBlocks(settings)) {
-    return Methods(std::in_place_type<PermutationEstimator>, problem, settings.seed, parallelism);
-  }
-  return Methods(std::in_place_type<PermutationEstimator>, problem, settings.seed);
+const MethodEntry& methodEntry(Method method) {
+  return *std::find_if(kMethods.begin(), kMethods.end(), [&](const MethodEntry& entry) { return entry.method == method; });
 }
 
-Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings) : method_(make(problem, settings)) {
-  if (auto* split = std::get_if<SplittingEstimator>(&method_)) split->recordSizes(settings.spectrum);
+std::optional<Method> methodNamed(std::string_view name) {
+  for (const MethodEntry& entry : kMethods) {
+    if (name == entry.name) return entry.method;
+  }
+  return std::nullopt;
+}
+
+Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettings& settings) {
+  if (const std::optional<WideReal> count = knownCount(problem)) return Known{&problem, *count, {}};
+  const Parallelism& parallelism = settings.parallelism;
+  switch (settings.method) {
+    case Method::split:
+      return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, DescentSettings{}, parallelism);
+    case Method::crude:
+      if (crudeOnBlocks(settings)) {
+        return Methods(std::in_place_type<BlockStreamEstimator>, problem, settings.seed, parallelism);
+      }
+      return Methods(std::in_place_type<ClassicSequenceEstimator>, problem, settings.seed);
+  }
+  return Known{&problem, WideReal(0.0), {}};  // unreachable: every method is handled above
+}
+
+Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings)
+    : method_(settings.method), variableCount_(problem.variableCount), estimator_(make(problem, settings)) {
+  if (auto* split = std::get_if<SplittingEstimator>(&estimator_)) split->recordSizes(settings.spectrum);
 }
 
 MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize) {
+  if (knownCount(problem)) return {};
   const std::int32_t threads = std::max(settings.parallelism.threads, 1);
-  if (settings.method == Method::split) return SplittingEstimator::memoryNeeded(problem, DescentSettings{}, threads);
-  return PermutationEstimator::memoryNeeded(problem, sampleSize, crudeOnBlocks(settings) ? threads : 0);
+  switch (settings.method) {
+    case Method::split: return SplittingEstimator::memoryNeeded(problem, DescentSettings{}, threads);
+    case Method::crude:
+      if (crudeOnBlocks(settings)) return BlockStreamEstimator::memoryNeeded(problem, sampleSize, threads);
+      return ClassicSequenceEstimator::memoryNeeded(problem, sampleSize);
+  }
+  return {};
+}
+
+Replication Estimator::Known::estimateModelCount(std::int32_t sampleSize) const {
+  return knownReplication(*problem, count, sampleSize);
 }
 
 Replication Estimator::estimateModelCount(std::int32_t sampleSize) {
-  return std::visit([&](auto& estimator) { return estimator.estimateModelCount(sampleSize); }, method_);
+  if (sampleSize <= 0) return Replication::none();
+  return std::visit([&](auto& estimator) { return estimator.estimateModelCount(sampleSize); }, estimator_);
 }
 
 void Estimator::onProgress(ProgressCallback callback) {
-  std::visit([&](auto& estimator) { estimator.onProgress = std::move(callback); }, method_);
+  std::visit([&](auto& estimator) { estimator.onProgress = std::move(callback); }, estimator_);
 }
 
-}  // namespace monocount
-
-namespace monocount {
-
 std::optional<SplitDescription> Estimator::splitDescription() const {
-  if (const auto* split = std::get_if<SplittingEstimator>(&method_)) {
+  if (method_ != Method::split) return std::nullopt;
+  if (const auto* split = std::get_if<SplittingEstimator>(&estimator_)) {
     return SplitDescription{split->settings(), split->smallestSize()};
   }
-  return std::nullopt;
+  return SplitDescription{DescentSettings{}, variableCount_};
 }
 
 }  // namespace monocount

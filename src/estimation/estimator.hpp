@@ -1,10 +1,13 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <variant>
 
-#include "estimation/classic/permutation_estimator.hpp"
+#include "estimation/classic/block_stream_estimator.hpp"
+#include "estimation/classic/classic_sequence_estimator.hpp"
 #include "estimation/parallel/block_runner.hpp"
 #include "estimation/replication.hpp"
 #include "estimation/splitting/splitting_estimator.hpp"
@@ -12,10 +15,25 @@
 
 namespace monocount {
 
-// The estimation methods: crude, the classic permutation estimator; split, a descent down the
-// sizes of the satisfying sets (sequential Monte Carlo), for formulas whose satisfying fraction
-// is tiny.
+// The estimation methods.
 enum class Method { crude, split };
+
+// One table of the methods, which the options (names and help), the factory below and every
+// list of methods read: adding a method is one row here and its own files.
+struct MethodEntry {
+  Method method;
+  const char* name;         // as --method takes it
+  const char* description;  // for --help, after the name in parentheses
+};
+inline constexpr std::array<MethodEntry, 2> kMethods{{
+    {Method::crude, "crude", "the classic one, the default"},
+    {Method::split, "split", "a descent down the sizes of the satisfying sets, for small satisfying fractions"},
+}};
+
+// The method's row of kMethods.
+const MethodEntry& methodEntry(Method method);
+// The method of that name, if any.
+std::optional<Method> methodNamed(std::string_view name);
 
 // What a split run was: its particles and walk steps per root, and the smallest satisfying
 // set any of its roots reached.
@@ -42,14 +60,17 @@ struct EstimatorSettings {
 };
 
 // The one way the driver runs replications, whatever the method: chosen once, seeded once,
-// then asked for one replication after another. A new method is one more alternative here.
+// then asked for one replication after another. The formulas whose count needs no sampling
+// (knownCount: no clauses, or an empty clause) are decided here, so the estimators only ever
+// see formulas they can sample; so are replications of no samples (N <= 0).
 class Estimator {
  public:
   // Keeps a reference to `problem`, which must outlive the estimator.
   Estimator(const Problem& problem, const EstimatorSettings& settings);
 
   // About what the estimator of `settings.method` takes for `problem` with replications of
-  // `sampleSize` samples (its tables, and what grows with the sample size).
+  // `sampleSize` samples (its tables, and what grows with the sample size); nothing for a
+  // formula whose count is known.
   static MemoryNeed memoryNeeded(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize);
 
   // The next replication of `sampleSize` samples (roots, for split).
@@ -63,9 +84,19 @@ class Estimator {
   std::optional<SplitDescription> splitDescription() const;
 
  private:
-  using Methods = std::variant<PermutationEstimator, SplittingEstimator>;
+  // A formula whose count needs no sampling: every replication is that count.
+  struct Known {
+    const Problem* problem;
+    WideReal count;
+    ProgressCallback onProgress;  // never called: there is nothing to wait for
+    Replication estimateModelCount(std::int32_t sampleSize) const;
+  };
+  using Methods = std::variant<Known, ClassicSequenceEstimator, BlockStreamEstimator, SplittingEstimator>;
   static Methods make(const Problem& problem, const EstimatorSettings& settings);
-  Methods method_;
+
+  Method method_;
+  std::int32_t variableCount_;
+  Methods estimator_;
 };
 
 }  // namespace monocount

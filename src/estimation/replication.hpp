@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct CoverLengthCounts {
   std::vector<std::uint64_t> counts;
   std::uint64_t samples = 0;
 
+  // The lengths of `samples` samples from their number at each length (counts[L], L = 0 .. n),
+  // trimmed to the shortest and longest length that occurred.
+  static CoverLengthCounts of(std::span<const std::uint64_t> counts, std::uint64_t samples);
   // Adds the samples of `other`, length by length (blocks of one replication, or the
   // replications of a run, merge this way).
   void add(const CoverLengthCounts& other);
@@ -29,6 +33,10 @@ struct CoverLengthCounts {
 // assignments and its relative standard error (the standard error of the estimate divided by
 // it). Both are NaN for a replication of no samples.
 struct Replication {
+  // A replication of no samples (N <= 0): estimate and relative error the NaN of 0 / 0, as the
+  // classic statistics of no scores give them; nothing else.
+  static Replication none();
+
   WideReal estimate;
   double relativeError = 0.0;
   // The crude estimator, always: the cover lengths of its samples (the estimate is the mean

@@ -7,17 +7,16 @@
 #include <sstream>
 #include <type_traits>
 
-#include "estimation/parallel/block_sums.hpp"
+#include "estimation/known_count.hpp"
 #include "estimation/randomness/derived_streams.hpp"
 
 namespace monocount {
 
 SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t seed, const DescentSettings& settings,
                                        const Parallelism& parallelism)
-    : problem_(problem),
+    : problem_(needsSampling(problem)),
       settings_(settings),
       seed_(seed),
-      degenerate_(problem.clauseCount == 0 || !problem.everyClauseTouchable()),
       threads_(std::max(parallelism.threads, 1)),
       ranks_(parallelism.ranks != nullptr ? parallelism.ranks : &alone_),
       smallest_(problem.variableCount),
@@ -27,7 +26,6 @@ SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t see
 }
 
 MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const DescentSettings& settings, std::int32_t threads) {
-  if (problem.clauseCount == 0 || !problem.everyClauseTouchable()) return {};
   const auto n = static_cast<std::uint64_t>(problem.variableCount);
   const auto m = static_cast<std::uint64_t>(problem.clauseCount);
   const std::uint64_t table = 4 * n + 8 * m + 4 * problem.literals.size();
@@ -66,104 +64,97 @@ SplittingEstimator::Worker& SplittingEstimator::worker(std::int32_t index) {
   });
 }
 
+// Worker 0's place in the block it runs, handed to its descents, so that the progress line
+// moves during roots that take long.
+class SplittingEstimator::RootProgress {
+ public:
+  explicit RootProgress(BlockProgress& blocks) : blocks_(blocks), step_([this](double part) { within(part); }) {}
+  void startBlock(std::int64_t roots) { roots_ = static_cast<double>(roots); }
+  void startRoot(std::int64_t done) { done_ = static_cast<double>(done); }
+  const SizeDescent::StepProgress* step() const { return &step_; }
+
+ private:
+  void within(double part) { blocks_.within((done_ + part) / roots_); }
+  BlockProgress& blocks_;
+  SizeDescent::StepProgress step_;
+  double roots_ = 1.0;
+  double done_ = 0.0;
+};
+
+SplittingEstimator::RootBlock SplittingEstimator::runBlock(Worker& worker, std::uint32_t replication,
+                                                           std::int64_t block, const Blocks& blocks,
+                                                           std::int32_t sampleSize, RootProgress* progress) const {
+  SplitEngine engine = derivedEngine(
+      {.seed = seed_, .use = StreamUse::samples, .replication = replication, .block = static_cast<std::uint64_t>(block)});
+  const std::int64_t first = block * blocks.rootsPerBlock;
+  const std::int64_t end = std::min<std::int64_t>(sampleSize, first + blocks.rootsPerBlock);
+  if (progress != nullptr) progress->startBlock(end - first);
+  RootBlock result;  // returned whole: neighbouring blocks' results share cache lines
+  result.smallest = problem_.variableCount;
+  for (std::int64_t root = first; root < end; ++root) {
+    if (progress != nullptr) progress->startRoot(root - first);
+    const WideReal estimate = worker.descent.run(engine, worker.sizes, progress != nullptr ? progress->step() : nullptr);
+    result.smallest = std::min(result.smallest, worker.descent.smallestSize());
+    result.roots.add(estimate);
+    result.sum += estimate;
+    if (result.largest < estimate) result.largest = estimate;
+  }
+  return result;
+}
+
 Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
   const std::uint32_t replication = replication_++;
-  if (sampleSize <= 0) {
-    Replication none;
-    none.estimate = none.relativeError = std::numeric_limits<double>::quiet_NaN();
-    return none;
-  }
-  if (degenerate_) {
-    Replication exact;
-    exact.estimate = problem_.clauseCount == 0 ? WideReal::powerOfTwo(problem_.variableCount) : WideReal(0.0);
-    exact.coverLengths.samples = static_cast<std::uint64_t>(sampleSize);
-    if (problem_.clauseCount == 0) exact.coverLengths.counts.assign(1, static_cast<std::uint64_t>(sampleSize));
-    return exact;
-  }
+  sampleSize = std::max(sampleSize, 1);
   static_assert(std::is_trivially_copyable_v<RootBlock>);
-  const std::int32_t n = problem_.variableCount;
-  const std::int64_t perBlock = rootsPerBlock(settings_, n);
-  const std::int64_t blocks = (sampleSize + perBlock - 1) / perBlock;
-  const Share share = shareOf(blocks, ranks_->rank(), ranks_->size());
-  const std::size_t width = recordSizes_ ? static_cast<std::size_t>(n) + 1 : 0;
-  BlockSums sizes(blocks, width);
-  std::vector<RootBlock> results;
+  Blocks blocks;
+  blocks.rootsPerBlock = rootsPerBlock(settings_, problem_.variableCount);
+  blocks.count = (sampleSize + blocks.rootsPerBlock - 1) / blocks.rootsPerBlock;
+  blocks.share = shareOf(blocks.count, ranks_->rank(), ranks_->size());
+  const std::size_t width = recordSizes_ ? static_cast<std::size_t>(problem_.variableCount) + 1 : 0;
+  BlockSums sizes(blocks.count, width);
+  std::vector<RootBlock> results(static_cast<std::size_t>(blocks.count));
   runTogether(*ranks_, [&] {
     if (!table_) table_ = std::make_unique<OccurrenceTable>(problem_);
-    results.resize(static_cast<std::size_t>(blocks));
-    BlockProgress progress(onProgress, share.end - share.first, sampleSize);
-    // Worker 0's place in its block, so that the line moves during roots that take long.
-    double rootsDone = 0.0;
-    double rootsInBlock = 1.0;
-    const SizeDescent::StepProgress within = [&](double part) {
-      progress.within((rootsDone + part) / rootsInBlock);
-    };
+    BlockProgress progress(onProgress, blocks.share.end - blocks.share.first, sampleSize);
+    RootProgress within(progress);
     runBlocks(
-        share.first, share.end, threads_,
+        blocks.share.first, blocks.share.end, threads_,
         [&](std::int32_t w, std::int64_t block) {
           Worker& state = worker(w);
           if (state.sizes.size() != width) state.sizes.assign(width, WideReal());
-          SplitEngine engine = derivedEngine({.seed = seed_, .use = StreamUse::samples, .replication = replication,
-                                              .block = static_cast<std::uint64_t>(block)});
-          RootBlock result;  // stored once it is complete: neighbouring blocks share cache lines
-          result.smallest = n;
-          const std::int64_t end = std::min<std::int64_t>(sampleSize, (block + 1) * perBlock);
-          const SizeDescent::StepProgress* report = w == 0 && onProgress ? &within : nullptr;
-          if (report != nullptr) rootsInBlock = static_cast<double>(end - block * perBlock);
-          for (std::int64_t root = block * perBlock; root < end; ++root) {
-            if (report != nullptr) rootsDone = static_cast<double>(root - block * perBlock);
-            // Welford's running update: the squared deviations around the block's mean.
-            const WideReal estimate = state.descent.run(engine, state.sizes, report);
-            result.smallest = std::min(result.smallest, state.descent.smallestSize());
-            ++result.roots;
-            result.sum += estimate;
-            if (result.largest < estimate) result.largest = estimate;
-            const WideReal deviation = estimate - result.mean;
-            result.mean += deviation / WideReal(static_cast<double>(result.roots));
-            result.squares += deviation * (estimate - result.mean);
-          }
-          results[static_cast<std::size_t>(block)] = result;
+          RootProgress* report = w == 0 && onProgress ? &within : nullptr;
+          results[static_cast<std::size_t>(block)] = runBlock(state, replication, block, blocks, sampleSize, report);
           if (width > 0) sizes.add(block, state.sizes);
         },
         std::ref(progress));
     progress.finish();
   });
-  ranks_->share(results.data(), sizeof(RootBlock), blocks);
+  ranks_->share(results.data(), sizeof(RootBlock), blocks.count);
   if (width > 0) runTogether(*ranks_, [&] { sizes.gather(*ranks_); });
+  return summarize(results, width > 0 ? &sizes : nullptr, sampleSize);
+}
 
-  // The blocks in block order: sums added, squared deviations merged (Chan, Golub and LeVeque).
+Replication SplittingEstimator::summarize(const std::vector<RootBlock>& blocks, const BlockSums* sizes,
+                                          std::int32_t sampleSize) {
   RootBlock total;
-  for (const RootBlock& block : results) {
+  for (const RootBlock& block : blocks) {
     smallest_ = std::min(smallest_, block.smallest);
     if (total.largest < block.largest) total.largest = block.largest;
-    if (total.roots == 0) {
-      total.roots = block.roots;
-      total.sum = block.sum;
-      total.mean = block.mean;
-      total.squares = block.squares;
-      continue;
-    }
-    const WideReal before(static_cast<double>(total.roots));
-    const WideReal added(static_cast<double>(block.roots));
-    const WideReal combined = before + added;
-    const WideReal delta = block.mean - total.mean;
-    total.roots += block.roots;
+    total.roots.merge(block.roots);
     total.sum += block.sum;
-    total.mean += delta * added / combined;
-    total.squares += block.squares + delta * delta * before * added / combined;
   }
   // The classic statistics: population standard deviation, standard error relative to the mean.
   const WideReal count(static_cast<double>(sampleSize));
   const WideReal average = total.sum / count;
   Replication result;
   result.estimate = average;
-  result.relativeError = (sqrt(total.squares / count) / (sqrt(count) * average)).toDouble();
-  if (width > 0) {
-    result.sizeEstimates = sizes.total();
+  result.relativeError = relativeStandardError(total.roots.squares(), count, average).toDouble();
+  if (sizes != nullptr) {
+    result.sizeEstimates = sizes->total();
     for (WideReal& size : result.sizeEstimates) size /= count;
   }
   // Effective roots (sum x)^2 / sum x^2 = N / (1 + variance / mean^2).
-  const double spread = (total.squares / (count * average * average)).toDouble();
+  const double spread = (total.roots.squares() / (count * average * average)).toDouble();
   const double effective = static_cast<double>(sampleSize) / (1.0 + spread);
   const double largestShare = (total.largest / total.sum).toDouble();
   if (!warned_) {

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "estimation/numerics/running_statistics.hpp"
 #include "estimation/numerics/wide_real.hpp"
 #include "estimation/parallel/block_runner.hpp"
+#include "estimation/parallel/block_sums.hpp"
 #include "estimation/parallel/rank_group.hpp"
 #include "estimation/replication.hpp"
 #include "estimation/splitting/size_descent.hpp"
@@ -28,12 +30,12 @@ namespace monocount {
 // its own generator, derivedEngine({seed, samples, r, b}) (std::mt19937_64). A block's roots
 // therefore depend on (seed, r, b) alone, whichever worker thread or rank runs it. Each block
 // yields its number of roots, the sum of their estimates, their largest, and their squared
-// deviations around the block's mean (Welford, in root order); the blocks are combined in block
-// order (Chan's update), and the per-size sums along a tree fixed by the block count
+// deviations around the block's mean (RunningStatistics, in root order); the blocks are merged
+// in block order, and the per-size sums added along a tree fixed by the block count
 // (BlockSums), so a seed fixes every digit for any number of threads or ranks.
 //
-// A formula without clauses gives exactly 2^n, one with an empty clause exactly 0, both with
-// relative error 0.
+// Needs a formula with at least one clause and no empty clause (the Estimator decides the
+// others without sampling); the constructor throws std::invalid_argument otherwise.
 class SplittingEstimator {
  public:
   // Keeps a reference to `problem`, which must outlive the estimator. The roots run on
@@ -43,17 +45,14 @@ class SplittingEstimator {
                      const Parallelism& parallelism = {});
 
   // About what the estimator takes for `problem` on `threads` workers: the occurrence table and
-  // each worker's particles (one cover state each) and size sums;
-  // nothing grows with the sample size, and nothing is built for a formula without clauses or
-  // with an empty clause.
+  // each worker's particles (one cover state each) and size sums; nothing grows with the
+  // sample size.
   static MemoryNeed memoryNeeded(const Problem& problem, const DescentSettings& settings = {}, std::int32_t threads = 1);
 
-  // One replication of `sampleSize` independent roots: the mean of their estimates and the
-  // relative standard error of that mean. NaN for both when sampleSize <= 0. With recordSizes
-  // on, also the estimate of N(k) for every k (Replication::sizeEstimates); on a formula whose
-  // count needs no sampling, the cover lengths instead (all 0 without clauses, none with an
-  // empty clause). The first replication whose estimate rests on a handful of roots carries a
-  // warning saying so.
+  // One replication of `sampleSize` >= 1 independent roots: the mean of their estimates and the
+  // relative standard error of that mean. With recordSizes on, also the estimate of N(k) for
+  // every k (Replication::sizeEstimates). The first replication whose estimate rests on a
+  // handful of roots carries a warning saying so.
   Replication estimateModelCount(std::int32_t sampleSize);
 
   // Whether replications also estimate N(k) for every size k (the roots' own N^(k), averaged).
@@ -84,23 +83,33 @@ class SplittingEstimator {
     SizeDescent descent;
     std::vector<WideReal> sizes;  // with recordSizes_: the current block's sums of N^(k)
   };
-  // A block's roots: their number, the sum of their estimates, their largest, and their mean
-  // and squared deviations around it. Plain data, exchanged between ranks as bytes.
+  // A block's roots: the statistics of their estimates (Welford, in root order), their sum and
+  // largest, and the smallest satisfying set they reached. Plain data, exchanged between ranks
+  // as bytes.
   struct RootBlock {
-    std::int64_t roots = 0;
-    std::int32_t smallest = 0;
+    RunningStatistics roots;
     WideReal sum;
     WideReal largest;
-    WideReal mean;
-    WideReal squares;
+    std::int32_t smallest = 0;
   };
+  // How a replication's roots are cut into blocks, and this rank's share of them.
+  struct Blocks {
+    std::int64_t rootsPerBlock = 1;
+    std::int64_t count = 0;
+    Share share;
+  };
+  class RootProgress;
 
   Worker& worker(std::int32_t index);
+  // The roots of `block` (those below `sampleSize`), on the block's own stream.
+  RootBlock runBlock(Worker& worker, std::uint32_t replication, std::int64_t block, const Blocks& blocks,
+                     std::int32_t sampleSize, RootProgress* progress) const;
+  // The replication from its blocks, merged in block order, and its per-size sums.
+  Replication summarize(const std::vector<RootBlock>& blocks, const BlockSums* sizes, std::int32_t sampleSize);
 
   const Problem& problem_;
   DescentSettings settings_;
   std::uint32_t seed_;
-  bool degenerate_;  // no clauses or an empty clause: the count is known exactly
   std::int32_t threads_;
   SingleProcess alone_;
   RankGroup* ranks_;
