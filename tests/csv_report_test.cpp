@@ -17,7 +17,7 @@ TEST(CsvWriter, RowsThenTheSectionsAsked) {
   RunSummary summary;
   PooledValue half{0.5, std::nullopt, 0.125, std::nullopt, std::nullopt};
   summary.pooled.spectrum = {{0, false, {}}, {1, true, half}};
-  summary.pooled.probabilities = {{0.25, false, half}};
+  summary.pooled.probabilities = {{VariableProbabilities::uniform(0.25), false, half}};
   writer.finish(summary);
   EXPECT_EQ(out.str(),
             "replication,estimate,log10,RE,CPU,wall\n"

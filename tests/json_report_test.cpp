@@ -20,7 +20,7 @@ Json written(const std::vector<WideReal>& estimates, bool spectrum, const std::s
   description.variables = 2;
   Problem problem;
   problem.variableCount = 2;
-  RunPool pool(problem, {spectrum, {0.5}});
+  RunPool pool(problem, {spectrum, {VariableProbabilities::uniform(0.5)}});
   std::ostringstream out;
   JsonWriter writer(out);
   writer.start(description);

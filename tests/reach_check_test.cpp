@@ -48,9 +48,12 @@ TEST(ReachCheck, WeighsTheTermsOfAProbability) {
   Estimator estimator(problem, {.method = Method::crude, .seed = 1});
   CoverLengthCounts pooled;
   for (int r = 0; r < 10; ++r) pooled.add(estimator.estimateModelCount(10000).coverLengths);
-  EXPECT_TRUE(restsOnUnreachedLengths(pooled, 36, 0.3));
-  EXPECT_FALSE(restsOnUnreachedLengths(pooled, 36, 0.9));
-  EXPECT_FALSE(restsOnUnreachedLengths(pooled, 36, 0.0));
+  const VariableProbabilities atThree = VariableProbabilities::uniform(0.3);
+  const VariableProbabilities atNine = VariableProbabilities::uniform(0.9);
+  const VariableProbabilities atZero = VariableProbabilities::uniform(0.0);
+  EXPECT_TRUE(restsOnUnreachedLengths(pooled, 36, &atThree));
+  EXPECT_FALSE(restsOnUnreachedLengths(pooled, 36, &atNine));
+  EXPECT_FALSE(restsOnUnreachedLengths(pooled, 36, &atZero));
 }
 
 }  // namespace

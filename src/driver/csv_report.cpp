@@ -38,7 +38,7 @@ void CsvWriter::finish(const RunSummary& summary) {
   if (!pooled.probabilities.empty()) {
     out_ << "\np,probability,log10,RE\n";
     for (const ProbabilityEstimate& estimate : pooled.probabilities) {
-      out_ << exactText(estimate.p) << ',' << pooledFields(estimate.probability) << '\n';
+      out_ << exactText(estimate.law.uniformTruth()) << ',' << pooledFields(estimate.probability) << '\n';
     }
   }
   out_ << std::flush;

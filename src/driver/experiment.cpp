@@ -179,9 +179,11 @@ void runReplications(RunDescription description, bool threadsGiven, const RunCon
   description.clauses = problem.clauseCount;
   description.literals = static_cast<std::int64_t>(problem.literals.size());
   PoolRequest request{commandLine.spectrum, {}};
-  for (const ProbabilityOption& p : commandLine.probabilities) request.probabilities.push_back(p.value);
-  EstimatorSettings settings{
-      .method = commandLine.method.value, .seed = description.seed, .spectrum = request.needsSizes()};
+  for (const ProbabilityOption& p : commandLine.probabilities) request.laws.push_back(VariableProbabilities::uniform(p.value));
+  EstimatorSettings settings{.method = commandLine.method.value,
+                             .seed = description.seed,
+                             .spectrum = request.needsSizes(),
+                             .laws = request.laws};
   spreadWork(settings, commandLine, threadsGiven, ranks);
   runTogether(ranks, [&] { checkMemory(problem, settings, request, commandLine.sampleSize); });
   try {

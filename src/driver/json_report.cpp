@@ -114,7 +114,7 @@ void JsonWriter::finish(const RunSummary& summary) {
     Json probabilities = Json::array();
     for (std::size_t i = 0; i < pooled.probabilities.size(); ++i) {
       const ProbabilityEstimate& estimate = pooled.probabilities[i];
-      Json object = {{"p", estimate.p}, {"exact", estimate.exact}};
+      Json object = {{"p", estimate.law.uniformTruth()}, {"exact", estimate.exact}};
       addPooled(object, "probability", estimate.probability);
       object["doubt"] = doubtJson(pooled.probabilityDoubts[i]);
       probabilities.push_back(std::move(object));

@@ -80,7 +80,7 @@ void MccWriter::finish(const RunSummary& summary) {
     }
   }
   for (const ProbabilityEstimate& estimate : pooled.probabilities) {
-    out_ << "c o probability at p = " << estimate.p << ": " << estimate.probability.mean << ", RE "
+    out_ << "c o probability at p = " << estimate.law.uniformTruth() << ": " << estimate.probability.mean << ", RE "
          << relativeErrorText(estimate.probability) << '\n';
   }
   for (const std::string& warning : summary.warnings) out_ << "c o warning: " << warning << '\n';

@@ -87,7 +87,7 @@ void TableWriter::finish(const RunSummary& summary) {
   if (!pooled.probabilities.empty()) {
     out_ << std::endl << "#p | probability | RE" << std::endl << kRule << std::endl;
     for (const ProbabilityEstimate& estimate : pooled.probabilities) {
-      out_ << estimate.p << " " << estimate.probability.mean << " " << relativeError(estimate.probability)
+      out_ << estimate.law.uniformTruth() << " " << estimate.probability.mean << " " << relativeError(estimate.probability)
            << std::endl;
     }
   }

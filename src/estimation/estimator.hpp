@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "estimation/classic/block_stream_estimator.hpp"
 #include "estimation/classic/classic_sequence_estimator.hpp"
@@ -12,6 +13,7 @@
 #include "estimation/replication.hpp"
 #include "estimation/splitting/splitting_estimator.hpp"
 #include "problem/problem.hpp"
+#include "problem/variable_probabilities.hpp"
 
 namespace monocount {
 
@@ -51,6 +53,10 @@ struct EstimatorSettings {
   Method method = Method::crude;
   std::uint32_t seed = 0;
   bool spectrum = false;
+  // The laws under which the run asks how likely the formula holds (--probability). Both
+  // estimators answer them today through N(k) (spectrum), which needs each law uniform; the
+  // pool weighs them (ProbabilityPool).
+  std::vector<VariableProbabilities> laws{};
   // crude: draw from block streams instead of the classic single sequence (forced when more
   // than one rank shares the run). split always draws from block streams.
   bool blockStreams = false;

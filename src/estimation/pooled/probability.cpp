@@ -1,6 +1,7 @@
 #include "estimation/pooled/probability.hpp"
 
 #include <cmath>
+#include <stdexcept>
 #include <utility>
 
 namespace monocount {
@@ -15,7 +16,9 @@ WideReal exp2Wide(long double exponent) {
 
 }  // namespace
 
-std::vector<WideReal> probabilityTerms(const std::vector<WideReal>& sizes, double p) {
+std::vector<WideReal> probabilityTerms(const std::vector<WideReal>& sizes, const VariableProbabilities& law) {
+  if (!law.isUniform()) throw std::invalid_argument("a chance per variable is not weighed from the counts by size");
+  const double p = law.uniformTruth();
   std::vector<WideReal> terms(sizes.size());
   if (sizes.empty()) return terms;
   const std::size_t n = sizes.size() - 1;
@@ -34,30 +37,30 @@ std::vector<WideReal> probabilityTerms(const std::vector<WideReal>& sizes, doubl
   return terms;
 }
 
-ProbabilityPool::ProbabilityPool(std::vector<double> probabilities, const Problem& problem)
-    : probabilities_(std::move(probabilities)),
+ProbabilityPool::ProbabilityPool(std::vector<VariableProbabilities> laws, const Problem& problem)
+    : laws_(std::move(laws)),
       noClauses_(problem.clauseCount == 0),
       satisfiable_(problem.everyClauseTouchable()),
-      values_(probabilities_.size()) {}
+      values_(laws_.size()) {}
 
 void ProbabilityPool::add(const std::vector<WideReal>& sizes) {
-  for (std::size_t i = 0; i < probabilities_.size(); ++i) {
-    const double p = probabilities_[i];
+  for (std::size_t i = 0; i < laws_.size(); ++i) {
+    const double p = laws_[i].uniformTruth();
     if (p == 0.0 || p == 1.0) {
       values_[i].add((p == 0.0 ? noClauses_ : satisfiable_) ? 1.0 : 0.0);
       continue;
     }
     WideReal sum;
-    for (const WideReal& term : probabilityTerms(sizes, p)) sum += term;
+    for (const WideReal& term : probabilityTerms(sizes, laws_[i])) sum += term;
     values_[i].add(sum);
   }
 }
 
 std::vector<ProbabilityEstimate> ProbabilityPool::result() const {
   std::vector<ProbabilityEstimate> result;
-  for (std::size_t i = 0; i < probabilities_.size(); ++i) {
-    const double p = probabilities_[i];
-    result.push_back({p, p == 0.0 || p == 1.0, pooled(values_[i])});
+  for (std::size_t i = 0; i < laws_.size(); ++i) {
+    const double p = laws_[i].uniformTruth();
+    result.push_back({laws_[i], p == 0.0 || p == 1.0, pooled(values_[i])});
   }
   return result;
 }

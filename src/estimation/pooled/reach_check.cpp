@@ -5,7 +5,10 @@
 
 namespace monocount {
 
-bool restsOnUnreachedLengths(const CoverLengthCounts& pooled, std::int32_t variableCount, std::optional<double> p) {
+bool restsOnUnreachedLengths(const CoverLengthCounts& pooled, std::int32_t variableCount,
+                             const VariableProbabilities* law) {
+  if (law != nullptr && !law->isUniform()) return false;  // not scored from cover lengths
+  const std::optional<double> p = law != nullptr ? std::optional<double>(law->uniformTruth()) : std::nullopt;
   const std::int32_t n = variableCount;
   const std::int32_t shortest = pooled.shortest();
   if (shortest <= 1 || shortest > n || pooled.samples == 0) return false;

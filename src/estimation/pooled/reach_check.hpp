@@ -4,12 +4,13 @@
 #include <optional>
 
 #include "estimation/replication.hpp"
+#include "problem/variable_probabilities.hpp"
 
 namespace monocount {
 
 // Whether a crude estimate is carried by cover lengths its samples did not reach: the count
-// (no p), or the probability at p (sum_k N(k) p^k (1 - p)^(n - k)), from the pooled cover
-// lengths of a run. The crude estimator puts N(k) = 0 at every size below the shortest length
+// (no law), or the probability under a uniform law of one chance p (sum_k N(k) p^k (1 - p)^(n -
+// k); crude's cover lengths speak of uniform laws only), from the pooled cover lengths of a run. The crude estimator puts N(k) = 0 at every size below the shortest length
 // sampled, s. That is harmless when the terms of the sum have peaked above s; it is not when
 //   - the largest estimated term lies at s or s + 1, so the terms still grow toward the sizes
 //     no sample reached (two sizes above s, what lies below is a few percent of the count on
@@ -22,6 +23,6 @@ namespace monocount {
 // the same lengths, does not show it. False without samples, and at p = 0 and p = 1, where the
 // probability is known exactly. Works in logarithms: O(n) time, no memory of its own.
 bool restsOnUnreachedLengths(const CoverLengthCounts& pooled, std::int32_t variableCount,
-                             std::optional<double> p = std::nullopt);
+                             const VariableProbabilities* law = nullptr);
 
 }  // namespace monocount

@@ -14,7 +14,7 @@ RunPool::RunPool(const Problem& problem, PoolRequest request)
       request_(std::move(request)),
       binomials_(request_.needsSizes() ? wideBinomialRow(problem.variableCount) : std::vector<WideReal>{}),
       spectrum_(request_.needsSizes() ? binomials_.size() : 0),
-      probabilities_(request_.probabilities, problem) {}
+      probabilities_(request_.laws, problem) {}
 
 std::uint64_t RunPool::memoryNeeded(const Problem& problem, const PoolRequest& request) {
   if (!request.needsSizes()) return 0;
@@ -52,7 +52,9 @@ bool peaksAtTheSmallestReached(const std::vector<WideReal>& terms) {
 std::string listed(const PooledRun& run, Doubt doubt) {
   std::ostringstream list;
   for (std::size_t i = 0; i < run.probabilities.size(); ++i) {
-    if (run.probabilityDoubts[i] == doubt) list << (list.tellp() > 0 ? ", " : "") << run.probabilities[i].p;
+    if (run.probabilityDoubts[i] == doubt) {
+      list << (list.tellp() > 0 ? ", " : "") << run.probabilities[i].law.uniformTruth();
+    }
   }
   return list.str();
 }
@@ -79,8 +81,8 @@ PooledRun RunPool::result() const {
   for (const ProbabilityEstimate& estimate : run.probabilities) {
     Doubt doubt = Doubt::none;
     if (!estimate.exact && fromLengths) {
-      if (restsOnUnreachedLengths(lengths_, problem_.variableCount, estimate.p)) doubt = Doubt::likelyTooLow;
-    } else if (!estimate.exact && peaksAtTheSmallestReached(probabilityTerms(means, estimate.p))) {
+      if (restsOnUnreachedLengths(lengths_, problem_.variableCount, &estimate.law)) doubt = Doubt::likelyTooLow;
+    } else if (!estimate.exact && peaksAtTheSmallestReached(probabilityTerms(means, estimate.law))) {
       doubt = Doubt::mayBeTooLow;
     }
     run.probabilityDoubts.push_back(doubt);

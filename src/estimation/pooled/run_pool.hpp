@@ -11,15 +11,17 @@
 #include "estimation/pooled/spread.hpp"
 #include "estimation/replication.hpp"
 #include "problem/problem.hpp"
+#include "problem/variable_probabilities.hpp"
 
 namespace monocount {
 
-// What a run pools beyond the count: the spectrum N(k), and the probabilities at some p.
+// What a run pools beyond the count: the spectrum N(k), and the probability that the formula
+// holds under some laws (today each of one chance p for all variables, --probability p).
 struct PoolRequest {
   bool spectrum = false;
-  std::vector<double> probabilities;
+  std::vector<VariableProbabilities> laws;
   // Whether the replications must estimate N(k) (EstimatorSettings::spectrum).
-  bool needsSizes() const { return spectrum || !probabilities.empty(); }
+  bool needsSizes() const { return spectrum || !laws.empty(); }
 };
 
 // What the run's own figures say against a pooled answer, beyond its error bars:
@@ -38,7 +40,7 @@ struct PooledRun {
   Doubt countDoubt = Doubt::none;
   // N(k) for k = 0 .. n, when asked.
   std::vector<SizeCount> spectrum;
-  // In the order asked, each with its doubt.
+  // In the order of the request's laws, each with its doubt.
   std::vector<ProbabilityEstimate> probabilities;
   std::vector<Doubt> probabilityDoubts;
   // The warnings of the pooled answer, one sentence each.
