@@ -145,6 +145,10 @@ TEST(CommandLine, RefusedCommandLinesExit255WithTheOptionsOnStandardError) {
       {"--threads -1 --N 1 --R 1 --problem x", "for option '--threads' is invalid"},
       {"--threads 1025 --N 1 --R 1 --problem x", "the argument ('1025') for option '--threads' is invalid"},
       {"--threads 2x --N 1 --R 1 --problem x", "the argument ('2x') for option '--threads' is invalid"},
+      {"--time-limit 0 --N 1 --R 1 --problem x", "the argument ('0') for option '--time-limit' is invalid"},
+      {"--time-limit 1h --N 1 --R 1 --problem x", "the argument ('1h') for option '--time-limit' is invalid"},
+      {"--target-re 1 --N 1 --R 1 --problem x", "the argument ('1') for option '--target-re' is invalid"},
+      {"--target-re 0 --N 1 --R 1 --problem x", "the argument ('0') for option '--target-re' is invalid"},
   };
   for (const Case& c : cases) {
     const Outcome run = monocount(c.arguments);
@@ -185,6 +189,8 @@ TEST(CommandLine, EmptyReplicationsAndSamplesGiveNaN) {
                                                      "-----------------------------------------\n"
                                                      "Average: -?nan -?nan [0-9.e-]+\n")))
       << empty.out;
+  EXPECT_EQ(none.err, "warning: no samples were drawn (--R 0), so there is no estimate\n");
+  EXPECT_EQ(empty.err, "warning: no samples were drawn (--N 0), so there is no estimate\n");
 }
 
 TEST(CommandLine, SameSeedSameNumbers) {
@@ -330,6 +336,8 @@ TEST(CommandLine, JsonCarriesTheRunAndItsSeed) {
     EXPECT_EQ(document["problem"], (nlohmann::json{{"path", fixture("path3.cnf")}, {"variables", 3}, {"clauses", 2},
                                                    {"literals", 4}}));
     EXPECT_EQ(document["method"]["name"], method);
+    EXPECT_TRUE(document["options"]["threads"].is_null());
+    EXPECT_EQ(document["end"]["reason"], "completed");
     EXPECT_EQ(document["method"].contains("particles"), std::string(method) == "split");
     ASSERT_EQ(document["replications"].size(), 3u);
     for (const char* field : {"replication", "estimate", "log10", "relativeError", "cpuSeconds", "wallSeconds"}) {
@@ -348,6 +356,48 @@ TEST(CommandLine, JsonCarriesTheRunAndItsSeed) {
     const nlohmann::json again = nlohmann::json::parse(monocount(options + " --seed " + seed).out);
     for (int r = 0; r < 3; ++r) EXPECT_EQ(again["replications"][r]["estimate"], document["replications"][r]["estimate"]);
   }
+  // A replication of one sample has no error estimate.
+  const Outcome single = monocount("--problem " + fixture("path3.cnf") + " --N 1 --R 2 --format json");
+  EXPECT_TRUE(nlohmann::json::parse(single.out)["replications"][0]["relativeError"].is_null());
+  EXPECT_NE(single.err.find("a replication of one sample has no spread"), std::string::npos) << single.err;
+}
+
+// The ways a run ends early: the time limit (the replication under way written as truncated
+// and left out of the pooled answer), the target relative error (after the fewest replications
+// whose spread is trusted), and SIGTERM after three replications (those three written as valid
+// JSON, the same as the stream's lines, and the process ending as the signal would have it).
+TEST(CommandLine, RunsEndEarlyAndKeepTheirWork) {
+  const FormulaFile grid(monocount::support::gridVertexCover(10, 10));
+  const std::string problem = "--problem " + grid.path.string() + " --seed 4 --format json ";
+  const Outcome limited = monocount(problem + "--N 100000000 --R 5 --time-limit 0.3");
+  ASSERT_EQ(limited.status, 0) << limited.err;
+  const nlohmann::json cut = nlohmann::json::parse(limited.out);
+  EXPECT_EQ(cut["end"]["reason"], "time limit");
+  EXPECT_EQ(cut["pooled"]["replications"], 0);
+  ASSERT_EQ(cut["replications"].size(), 1u);
+  EXPECT_TRUE(cut["replications"][0]["truncated"].get<bool>());
+  EXPECT_LT(cut["replications"][0]["samples"].get<std::uint64_t>(), 100000000u);
+
+  const Outcome target = monocount("--problem " + fixture("path3.cnf") + " --N 1000 --R 50 --target-re 0.5 --format json");
+  EXPECT_EQ(nlohmann::json::parse(target.out)["pooled"]["replications"], 10);
+
+  const std::string stream = grid.path.string() + ".jsonl";
+  const std::string output = grid.path.string() + ".json";
+  const std::string killer = "(" + std::string(MONOCOUNT_BINARY) + " " + problem + "--N 300000 --R 1000 --threads 1 --stream " +
+                             stream + " >" + output + " 2>/dev/null & pid=$!; tries=0; " +
+                             "while [ \"$(cat " + stream + " 2>/dev/null | wc -l)\" -lt 3 ] && [ $tries -lt 3000 ]; " +
+                             "do sleep 0.02; tries=$((tries + 1)); done; kill -TERM $pid; wait $pid; exit $?)";
+  const int raw = std::system(killer.c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 143);
+  const nlohmann::json document = nlohmann::json::parse(slurp(output));
+  std::filesystem::remove(output);
+  EXPECT_EQ(document["end"], (nlohmann::json{{"reason", "interrupted"}, {"signal", "SIGTERM"}}));
+  std::ifstream lines(stream);
+  std::size_t streamed = 0;
+  for (std::string line; std::getline(lines, line) && !nlohmann::json::parse(line).contains("end");) ++streamed;
+  EXPECT_GE(document["replications"].size(), 3u);
+  EXPECT_EQ(document["replications"].size(), streamed);
+  std::filesystem::remove(stream);
 }
 
 TEST(CommandLine, SpectrumAndProbabilityTablesFollowTheReport) {

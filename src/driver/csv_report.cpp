@@ -18,12 +18,15 @@ std::string pooledFields(const PooledValue& value) {
 
 }  // namespace
 
-void CsvWriter::start(const RunDescription&) { out_ << "replication,estimate,log10,RE,CPU,wall\n" << std::flush; }
+void CsvWriter::start(const RunDescription&) {
+  out_ << "replication,estimate,log10,RE,CPU,wall,samples,truncated\n" << std::flush;
+}
 
 void CsvWriter::row(const ReplicationRow& row) {
   out_ << row.number << ',' << field(row.estimate) << ',' << field(log10Of(row.estimate)) << ','
-       << field(row.relativeError) << ',' << (std::isnan(row.cpuSeconds) ? "" : floatText(row.cpuSeconds)) << ','
-       << field(row.wallSeconds) << '\n'
+       << (row.hasSpread() ? field(row.relativeError) : "") << ','
+       << (std::isnan(row.cpuSeconds) ? "" : floatText(row.cpuSeconds)) << ',' << field(row.wallSeconds) << ','
+       << row.samples << ',' << (row.truncated ? "true" : "false") << '\n'
        << std::flush;
 }
 
@@ -40,6 +43,9 @@ void CsvWriter::finish(const RunSummary& summary) {
     for (const ProbabilityEstimate& estimate : pooled.probabilities) {
       out_ << exactText(estimate.law.uniformTruth()) << ',' << pooledFields(estimate.probability) << '\n';
     }
+  }
+  if (summary.end != RunEnd::completed) {
+    out_ << "\nend,signal\n" << runEndName(summary.end) << ',' << (summary.signal != nullptr ? summary.signal : "") << '\n';
   }
   out_ << std::flush;
 }

@@ -60,27 +60,36 @@ void JsonWriter::start(const RunDescription& description) {
                           {"method", methodEntry(options.method.value).name},
                           {"format", formatEntry(options.format.value).name},
                           {"spectrum", options.spectrum},
-                          {"probability", probabilities}};
+                          {"probability", probabilities},
+                          {"threads", options.threadsGiven ? Json(options.threads.value) : Json(nullptr)},
+                          {"timeLimit", options.timeLimit.seconds > 0.0 ? Json(options.timeLimit.seconds) : Json(nullptr)},
+                          {"targetRelativeError",
+                           options.target.relativeError > 0.0 ? Json(options.target.relativeError) : Json(nullptr)},
+                          {"stream", options.stream.empty() ? Json(nullptr) : Json(options.stream)}};
   document_["arguments"] = description.arguments;
   document_["seed"] = {{"value", description.seed}, {"source", description.seeded ? "option" : "clock"}};
   document_["problem"] = {{"path", options.problemPath},
                           {"variables", description.variables},
                           {"clauses", description.clauses},
                           {"literals", description.literals}};
-  document_["method"] = {{"name", methodEntry(options.method.value).name}};
+  document_["method"] = {{"name", methodEntry(options.method.value).name}, {"streams", description.blockStreams ? "blocks" : "classic"}};
   document_["replications"] = Json::array();
 }
 
-void JsonWriter::row(const ReplicationRow& row) {
+Json replicationJson(const ReplicationRow& row) {
   Json object = Json::object();
   object["replication"] = row.number;
   object["estimate"] = count(row.estimate);
   object["log10"] = log10Json(row.estimate);
-  object["relativeError"] = number(row.relativeError);
+  object["relativeError"] = row.hasSpread() ? number(row.relativeError) : Json(nullptr);
   object["cpuSeconds"] = std::isfinite(row.cpuSeconds) ? Json(std::stod(floatText(row.cpuSeconds))) : Json(nullptr);
   object["wallSeconds"] = number(row.wallSeconds);
-  document_["replications"].push_back(std::move(object));
+  object["samples"] = row.samples;
+  object["truncated"] = row.truncated;
+  return object;
 }
+
+void JsonWriter::row(const ReplicationRow& row) { document_["replications"].push_back(replicationJson(row)); }
 
 void JsonWriter::finish(const RunSummary& summary) {
   const PooledRun& pooled = summary.pooled;
@@ -121,6 +130,8 @@ void JsonWriter::finish(const RunSummary& summary) {
     }
     document_["probabilities"] = std::move(probabilities);
   }
+  document_["end"] = {{"reason", runEndName(summary.end)},
+                      {"signal", summary.signal != nullptr ? Json(summary.signal) : Json(nullptr)}};
   document_["warnings"] = summary.warnings;
   // Bytes that are no UTF-8 (a path may hold any) become U+FFFD rather than an exception.
   out_ << document_.dump(2, ' ', false, Json::error_handler_t::replace) << std::endl;

@@ -54,8 +54,15 @@ void MccWriter::start(const RunDescription& description) {
 }
 
 void MccWriter::row(const ReplicationRow& row) {
-  out_ << "c o replication " << row.number << ": estimate " << row.estimate << ", RE " << row.relativeError
-       << ", CPU " << row.cpuSeconds << " s, wall " << row.wallSeconds << " s" << std::endl;
+  out_ << "c o replication " << row.number;
+  if (row.truncated) out_ << " (truncated by the time limit after " << row.samples << " samples, not pooled)";
+  out_ << ": estimate " << row.estimate << ", RE ";
+  if (row.hasSpread()) {
+    out_ << row.relativeError;
+  } else {
+    out_ << "n/a";
+  }
+  out_ << ", CPU " << row.cpuSeconds << " s, wall " << row.wallSeconds << " s" << std::endl;
 }
 
 void MccWriter::finish(const RunSummary& summary) {
@@ -82,6 +89,11 @@ void MccWriter::finish(const RunSummary& summary) {
   for (const ProbabilityEstimate& estimate : pooled.probabilities) {
     out_ << "c o probability at p = " << estimate.law.uniformTruth() << ": " << estimate.probability.mean << ", RE "
          << relativeErrorText(estimate.probability) << '\n';
+  }
+  if (summary.end != RunEnd::completed) {
+    out_ << "c o ended early: " << runEndName(summary.end);
+    if (summary.signal != nullptr) out_ << " (" << summary.signal << ")";
+    out_ << '\n';
   }
   for (const std::string& warning : summary.warnings) out_ << "c o warning: " << warning << '\n';
 

@@ -21,6 +21,17 @@ std::uint64_t decimalAtMost(const std::string& text, std::uint64_t max) {
   return std::stoull(text);
 }
 
+// A decimal number and nothing else (digits, one point and an exponent: strtod alone would also
+// take "nan", "inf" and hex); -1 for anything else.
+double decimalNumber(const std::string& text) {
+  const bool decimal = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+    return std::isdigit(c) != 0 || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
+  });
+  char* end = nullptr;
+  const double value = decimal ? std::strtod(text.c_str(), &end) : -1.0;
+  return decimal && end == text.c_str() + text.size() ? value : -1.0;
+}
+
 // "a (what a is), b, c or d (what d is)" of a table's names and descriptions.
 template <typename Entries>
 std::string listed(const Entries& entries) {
@@ -65,16 +76,25 @@ void validate(boost::any& result, const std::vector<std::string>& values, Format
 
 void validate(boost::any& result, const std::vector<std::string>& values, ProbabilityOption*, int) {
   const std::string& text = po::validators::get_single_string(values);
-  // Digits, one point and an exponent only: strtod alone would also take "nan", "inf" and hex.
-  const bool decimal = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-    return std::isdigit(c) != 0 || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
-  });
-  char* end = nullptr;
-  const double value = decimal ? std::strtod(text.c_str(), &end) : -1.0;
-  if (!decimal || end != text.c_str() + text.size() || !(value >= 0.0 && value <= 1.0)) {
-    throw po::invalid_option_value(text);
-  }
+  const double value = decimalNumber(text);
+  if (!(value >= 0.0 && value <= 1.0)) throw po::invalid_option_value(text);
   result = ProbabilityOption{value};
+}
+
+void validate(boost::any& result, const std::vector<std::string>& values, TimeLimitOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  const double value = decimalNumber(text);
+  if (!(value > 0.0 && value <= 366.0 * 24 * 3600)) throw po::invalid_option_value(text);
+  result = TimeLimitOption{value};
+}
+
+void validate(boost::any& result, const std::vector<std::string>& values, TargetOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  const double value = decimalNumber(text);
+  if (!(value > 0.0 && value < 1.0)) throw po::invalid_option_value(text);
+  result = TargetOption{value};
 }
 
 void declareOptions(po::options_description& description, CommandLine& commandLine) {
@@ -97,6 +117,16 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
        "draws the classic single random sequence; with it (any value, 1 included) it draws from block "
        "streams, whose digits are the same for every thread count but not those of the classic sequence. "
        "split always draws from block streams and uses every core by default")
+      ("time-limit", po::value<TimeLimitOption>(&commandLine.timeLimit),
+       "Stop sampling after this many seconds of wall time and report the replications finished (and the one "
+       "under way, marked truncated, apart from the pooled answer)")
+      ("target-re", po::value<TargetOption>(&commandLine.target),
+       ("Run replications until the pooled relative error is at most this (0 < X < 1), after at least " +
+        std::to_string(kTargetMinimumReplications) + " of them; --R is then the most it runs")
+           .c_str())
+      ("stream", po::value<std::string>(&commandLine.stream),
+       "Also write every finished replication as one JSON line to this file, as it ends (for runs watched "
+       "from outside)")
       ("version", "Print the version and exit");
 }
 

@@ -5,6 +5,16 @@
 
 namespace monocount {
 
+const char* runEndName(RunEnd end) {
+  switch (end) {
+    case RunEnd::timeLimit: return "time limit";
+    case RunEnd::targetReached: return "target reached";
+    case RunEnd::interrupted: return "interrupted";
+    case RunEnd::completed: break;
+  }
+  return "completed";
+}
+
 std::optional<double> log10Of(const WideReal& value) {
   if (!value.isFinite() || value.isZero()) return std::nullopt;
   return static_cast<double>(value.log10Abs());

@@ -38,7 +38,7 @@ Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettin
       if (crudeOnBlocks(settings)) {
         return Methods(std::in_place_type<BlockStreamEstimator>, problem, settings.seed, parallelism);
       }
-      return Methods(std::in_place_type<ClassicSequenceEstimator>, problem, settings.seed);
+      return Methods(std::in_place_type<ClassicSequenceEstimator>, problem, settings.seed, parallelism.stop);
   }
   return Known{&problem, WideReal(0.0), {}};  // unreachable: every method is handled above
 }
@@ -61,7 +61,9 @@ MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettin
 }
 
 Replication Estimator::Known::estimateModelCount(std::int32_t sampleSize) const {
-  return knownReplication(*problem, count, sampleSize);
+  Replication known = knownReplication(*problem, count, sampleSize);
+  known.samples = static_cast<std::uint64_t>(sampleSize);
+  return known;
 }
 
 Replication Estimator::estimateModelCount(std::int32_t sampleSize) {

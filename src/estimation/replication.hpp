@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "estimation/numerics/wide_real.hpp"
+#include "estimation/parallel/stop_request.hpp"
 
 namespace monocount {
 
@@ -39,6 +40,11 @@ struct Replication {
 
   WideReal estimate;
   double relativeError = 0.0;
+  // The samples (roots, for split) the replication drew, N unless it was cut short.
+  std::uint64_t samples = 0;
+  // Why it was cut short, if it was: by the time limit (its figures are those of the samples
+  // it drew), or interrupted (its figures mean nothing and are dropped).
+  StopReason stopped = StopReason::none;
   // The crude estimator, always: the cover lengths of its samples (the estimate is the mean
   // over them of C(n, L) + ... + C(n, n)). Also the split estimator, on a formula whose count
   // is known without sampling. Empty when nothing was sampled.

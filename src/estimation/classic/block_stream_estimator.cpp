@@ -13,6 +13,7 @@ BlockStreamEstimator::BlockStreamEstimator(const Problem& problem, std::uint32_t
       seed_(seed),
       threads_(std::max(parallelism.threads, 1)),
       ranks_(parallelism.ranks != nullptr ? parallelism.ranks : &alone_),
+      stop_(parallelism.stop),
       shuffler_(problem.variableCount),
       scorer_(problem.variableCount),
       counts_(static_cast<std::size_t>(problem.variableCount) + 1),
@@ -76,7 +77,7 @@ Replication BlockStreamEstimator::estimateModelCount(std::int32_t sampleSize) {
           Worker& worker = workers_.get(w, [&] { return makeWorker(); });
           runBlock(worker, replication, block, sampleCount);
         },
-        std::ref(progress));
+        std::ref(progress), stop_);
     progress.finish();
     // Counts add up exactly, so the workers' sums are those of the blocks in block order.
     workers_.forEach([&](Worker& worker) {
@@ -85,11 +86,22 @@ Replication BlockStreamEstimator::estimateModelCount(std::int32_t sampleSize) {
     });
   });
   ranks_->sum(counts_);
-  const ScoredSamples scored = scorer_.scoreCounts(counts_, sampleCount);
+  // Cut short when some rank stopped taking blocks: the samples drawn are those counted.
+  std::uint64_t drawn = 0;
+  for (const std::uint64_t count : counts_) drawn += count;
+  const bool interrupted = onAnyRank(*ranks_, stop_ != nullptr && stop_->reason() == StopReason::interrupted);
+  if (drawn == 0 || interrupted) {
+    Replication cut = Replication::none();
+    cut.stopped = interrupted ? StopReason::interrupted : StopReason::timeLimit;
+    return cut;
+  }
+  const ScoredSamples scored = scorer_.scoreCounts(counts_, drawn);
   Replication result;
   result.estimate = scored.estimate;
   result.relativeError = scored.relativeError;
-  result.coverLengths = CoverLengthCounts::of(counts_, sampleCount);
+  result.samples = drawn;
+  if (drawn < sampleCount) result.stopped = StopReason::timeLimit;
+  result.coverLengths = CoverLengthCounts::of(counts_, drawn);
   return result;
 }
 

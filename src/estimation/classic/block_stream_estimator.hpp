@@ -40,7 +40,9 @@ class BlockStreamEstimator {
   static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize, std::int32_t workers);
 
   // One replication of `sampleSize` >= 1 samples: the mean score, its relative standard error
-  // and the samples per cover length.
+  // and the samples per cover length. When parallelism.stop is due, no block starts any more:
+  // the replication is then of the samples of the blocks run (cut short by the time limit), or
+  // marked interrupted.
   Replication estimateModelCount(std::int32_t sampleSize);
 
   // Called now and then during a replication with the number of samples drawn so far (on the
@@ -67,6 +69,7 @@ class BlockStreamEstimator {
   std::int32_t threads_;
   SingleProcess alone_;
   RankGroup* ranks_;
+  StopRequest* stop_;
   OrderShuffler shuffler_;
   CoverLengthScorer scorer_;
   std::vector<std::uint64_t> counts_;  // samples per cover length 0 .. n, of one replication

@@ -6,8 +6,9 @@
 
 namespace monocount {
 
-ClassicSequenceEstimator::ClassicSequenceEstimator(const Problem& problem, std::uint32_t seed)
+ClassicSequenceEstimator::ClassicSequenceEstimator(const Problem& problem, std::uint32_t seed, StopRequest* stop)
     : problem_(needsSampling(problem)),
+      stop_(stop),
       source_(seed),
       index_(problem),
       shuffler_(problem.variableCount),
@@ -45,7 +46,8 @@ Replication ClassicSequenceEstimator::sampleAndScore(std::size_t sampleCount, st
   // Roughly 2^24 variable steps between two progress reports.
   const std::size_t chunk = std::max<std::size_t>(1, (std::size_t{1} << 24) / static_cast<std::size_t>(n));
   std::int32_t shortest = n;
-  for (std::size_t done = 0; done < sampleCount;) {
+  std::size_t done = 0;
+  while (done < sampleCount && !(stop_ != nullptr && stop_->due())) {
     const std::size_t end = std::min(sampleCount, done + chunk);
     for (std::size_t sample = done; sample < end; ++sample) {
       shuffler_.shuffle(order, source_);
@@ -56,11 +58,18 @@ Replication ClassicSequenceEstimator::sampleAndScore(std::size_t sampleCount, st
     done = end;
     if (onProgress) onProgress(static_cast<double>(done));
   }
-  const ScoredSamples scored = scorer_.scoreInOrder(std::span<const Length>(lengths), shortest);
+  if (done == 0 || (stop_ != nullptr && stop_->reason() == StopReason::interrupted)) {
+    Replication cut = Replication::none();
+    cut.stopped = stop_ != nullptr ? stop_->reason() : StopReason::none;
+    return cut;
+  }
+  const ScoredSamples scored = scorer_.scoreInOrder(std::span<const Length>(lengths.data(), done), shortest);
   Replication result;
   result.estimate = scored.estimate;
   result.relativeError = scored.relativeError;
-  result.coverLengths = CoverLengthCounts::of(scorer_.counts(), sampleCount);
+  result.samples = done;
+  if (done < sampleCount) result.stopped = StopReason::timeLimit;
+  result.coverLengths = CoverLengthCounts::of(scorer_.counts(), done);
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "estimation/classic/cover_length_scorer.hpp"
+#include "estimation/parallel/stop_request.hpp"
 #include "estimation/randomness/random_source.hpp"
 #include "estimation/replication.hpp"
 #include "problem/cover_index.hpp"
@@ -27,8 +28,9 @@ namespace monocount {
 class ClassicSequenceEstimator {
  public:
   // Builds the tail table and the sampling index once per run, and seeds the generator with
-  // `seed`. Keeps a reference to `problem`, which must outlive the estimator.
-  ClassicSequenceEstimator(const Problem& problem, std::uint32_t seed);
+  // `seed`. Keeps a reference to `problem`, which must outlive the estimator. With `stop`,
+  // sampling ends early once it is due (looked at every 2^24 variable draws or so).
+  ClassicSequenceEstimator(const Problem& problem, std::uint32_t seed, StopRequest* stop = nullptr);
 
   // About what the estimator takes for `problem` with replications of `sampleSize` samples:
   // its tables (some 90 bytes per variable at their peak) and one cover length per sample (1, 2
@@ -36,7 +38,8 @@ class ClassicSequenceEstimator {
   static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize);
 
   // One replication of `sampleSize` >= 1 samples: the mean score, its relative standard error
-  // and the samples per cover length.
+  // and the samples per cover length; of the samples drawn when the stop came first (cut short
+  // by the time limit, or marked interrupted).
   Replication estimateModelCount(std::int32_t sampleSize);
 
   // Called now and then during a replication with the number of samples drawn so far.
@@ -47,6 +50,7 @@ class ClassicSequenceEstimator {
   Replication sampleAndScore(std::size_t sampleCount, std::vector<Length>& lengths);
 
   const Problem& problem_;
+  StopRequest* stop_;
   RandomSource source_;
   CoverIndex index_;
   OrderShuffler shuffler_;

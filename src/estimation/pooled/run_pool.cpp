@@ -61,6 +61,8 @@ std::string listed(const PooledRun& run, Doubt doubt) {
 
 }  // namespace
 
+std::optional<double> RunPool::countRelativeError() const { return pooled(spread_, mean_.value()).relativeError; }
+
 PooledRun RunPool::result() const {
   PooledRun run;
   run.replications = replications_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ class RunPool {
   static std::uint64_t memoryNeeded(const Problem& problem, const PoolRequest& request);
   void add(const Replication& replication);
   PooledRun result() const;
+  // The relative error of the pooled count so far (the spread of the replications); none
+  // before two of them. Cheap: for deciding when to stop.
+  std::optional<double> countRelativeError() const;
 
  private:
   const Problem& problem_;

@@ -19,6 +19,7 @@ SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t see
       seed_(seed),
       threads_(std::max(parallelism.threads, 1)),
       ranks_(parallelism.ranks != nullptr ? parallelism.ranks : &alone_),
+      stop_(parallelism.stop),
       smallest_(problem.variableCount),
       workers_(threads_) {
   settings_.particles = std::max(settings_.particles, 1);
@@ -117,7 +118,7 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
     if (!table_) table_ = std::make_unique<OccurrenceTable>(problem_);
     BlockProgress progress(onProgress, blocks.share.end - blocks.share.first, sampleSize);
     RootProgress within(progress);
-    runBlocks(
+    const std::int64_t ran = runBlocks(
         blocks.share.first, blocks.share.end, threads_,
         [&](std::int32_t w, std::int64_t block) {
           Worker& state = worker(w);
@@ -126,16 +127,32 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
           results[static_cast<std::size_t>(block)] = runBlock(state, replication, block, blocks, sampleSize, report);
           if (width > 0) sizes.add(block, state.sizes);
         },
-        std::ref(progress));
+        std::ref(progress), stop_);
+    // Blocks left unrun by a stop add nothing (zeros, exactly), so the sum tree completes.
+    for (std::int64_t block = ran; block < blocks.share.end && width > 0; ++block) {
+      std::vector<WideReal> nothing(width);
+      sizes.add(block, nothing);
+    }
     progress.finish();
   });
   ranks_->share(results.data(), sizeof(RootBlock), blocks.count);
   if (width > 0) runTogether(*ranks_, [&] { sizes.gather(*ranks_); });
-  return summarize(results, width > 0 ? &sizes : nullptr, sampleSize);
+  std::int64_t drawn = 0;
+  for (const RootBlock& block : results) drawn += block.roots.count();
+  const bool interrupted = onAnyRank(*ranks_, stop_ != nullptr && stop_->reason() == StopReason::interrupted);
+  if (drawn == 0 || interrupted) {
+    Replication cut = Replication::none();
+    cut.stopped = interrupted ? StopReason::interrupted : StopReason::timeLimit;
+    return cut;
+  }
+  Replication result = summarize(results, width > 0 ? &sizes : nullptr, drawn);
+  result.samples = static_cast<std::uint64_t>(drawn);
+  if (drawn < sampleSize) result.stopped = StopReason::timeLimit;
+  return result;
 }
 
 Replication SplittingEstimator::summarize(const std::vector<RootBlock>& blocks, const BlockSums* sizes,
-                                          std::int32_t sampleSize) {
+                                          std::int64_t sampleSize) {
   RootBlock total;
   for (const RootBlock& block : blocks) {
     smallest_ = std::min(smallest_, block.smallest);

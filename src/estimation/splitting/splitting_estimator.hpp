@@ -52,7 +52,9 @@ class SplittingEstimator {
   // One replication of `sampleSize` >= 1 independent roots: the mean of their estimates and the
   // relative standard error of that mean. With recordSizes on, also the estimate of N(k) for
   // every k (Replication::sizeEstimates). The first replication whose estimate rests on a
-  // handful of roots carries a warning saying so.
+  // handful of roots carries a warning saying so. When parallelism.stop is due, no block starts
+  // any more: the replication is then of the roots of the blocks run (cut short by the time
+  // limit), or marked interrupted.
   Replication estimateModelCount(std::int32_t sampleSize);
 
   // Whether replications also estimate N(k) for every size k (the roots' own N^(k), averaged).
@@ -104,8 +106,9 @@ class SplittingEstimator {
   // The roots of `block` (those below `sampleSize`), on the block's own stream.
   RootBlock runBlock(Worker& worker, std::uint32_t replication, std::int64_t block, const Blocks& blocks,
                      std::int32_t sampleSize, RootProgress* progress) const;
-  // The replication from its blocks, merged in block order, and its per-size sums.
-  Replication summarize(const std::vector<RootBlock>& blocks, const BlockSums* sizes, std::int32_t sampleSize);
+  // The replication of `sampleSize` roots from its blocks, merged in block order, and its
+  // per-size sums.
+  Replication summarize(const std::vector<RootBlock>& blocks, const BlockSums* sizes, std::int64_t sampleSize);
 
   const Problem& problem_;
   DescentSettings settings_;
@@ -113,6 +116,7 @@ class SplittingEstimator {
   std::int32_t threads_;
   SingleProcess alone_;
   RankGroup* ranks_;
+  StopRequest* stop_;
   std::uint32_t replication_ = 0;
   std::int32_t smallest_;
   bool warned_ = false;
