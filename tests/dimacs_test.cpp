@@ -175,7 +175,7 @@ TEST(ReadDimacs, RefusesWithFileLineAndReason) {
       {"truncated.cnf.zst", ": corrupt zstd data: unexpected end of data"},
       {"plain-named.cnf.gz", ": cannot read: not gzip data, although the name ends in .gz"},
       {"weighted.cnf",
-       ":3: a weighted file (weight lines or type wmc): this reader counts without weights and would ignore them"},
+       ":3: a weighted file (weight lines, or type wmc or pwmc): this reader counts without weights and would ignore them"},
   };
   for (const auto& c : cases) {
     const std::string path = fixture(c.file);

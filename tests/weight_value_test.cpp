@@ -23,6 +23,7 @@ TEST(ReadWeightValue, ReadsDecimalsAndFractionsExactly) {
       {"0.9", S::kOk, 0.9, 0.1},
       // Read exactly, not as 1 - 0.999999999 rounded (which is 1.00000008e-9).
       {"0.999999999", S::kOk, 0.999999999, 1e-9},
+      {"0.99999999999999999999", S::kOk, 1, 1e-20},  // beyond 64-bit integers
       {"1e-9", S::kOk, 1e-9, 0.999999999},
       {"1/3", S::kOk, 1.0 / 3, 2.0 / 3},
       {"2.5E+2/5e1", S::kOk, 5, kNaN},

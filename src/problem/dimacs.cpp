@@ -236,7 +236,8 @@ class DimacsReader {
   }
 
   InputError refuseWeights() const {
-    return refuse("a weighted file (weight lines or type wmc): this reader counts without weights and would ignore them");
+    return refuse(
+        "a weighted file (weight lines, or type wmc or pwmc): this reader counts without weights and would ignore them");
   }
 
   void readWeightLine(std::string_view rest) {
@@ -262,7 +263,8 @@ class DimacsReader {
       case WeightValue::kNotFinite: throw refuse("weight " + quotedText(fields[1]) + " is not a finite number");
       case WeightValue::kZeroDenominator: throw refuse("weight " + quotedText(fields[1]) + " divides by zero");
       case WeightValue::kOutOfRange:
-        throw refuse("weight " + quotedText(fields[1]) + " is outside the range of a double (2.2e-308 to 1.8e308), and not 0");
+        throw refuse("weight " + quotedText(fields[1]) +
+                     " is outside the range of a double (2.2e-308 to 1.8e308), and not 0");
     }
     if (count == 2 || fields[2] != "0")
       throw refuse(std::string("weight line does not end with 0: ") + kWeightLineForm);

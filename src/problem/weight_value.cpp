@@ -1,8 +1,10 @@
 #include "problem/weight_value.hpp"
 
+#include <algorithm>
 #include <boost/multiprecision/gmp.hpp>
 #include <cfloat>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -58,7 +60,8 @@ bool readDecimal(std::string_view text, Decimal& decimal) {
 mpq_rational exactValue(const Decimal& decimal) {
   if (decimal.digits.empty()) return mpq_rational(0);
   const mpz_int digits(decimal.digits);
-  const mpz_int power = boost::multiprecision::pow(mpz_int(10), static_cast<unsigned>(decimal.scale < 0 ? -decimal.scale : decimal.scale));
+  const auto exponent = static_cast<unsigned>(decimal.scale < 0 ? -decimal.scale : decimal.scale);
+  const mpz_int power = boost::multiprecision::pow(mpz_int(10), exponent);
   return decimal.scale >= 0 ? mpq_rational(digits * power) : mpq_rational(digits, power);
 }
 
@@ -100,6 +103,20 @@ WeightValue readWeightValue(std::string_view text) {
   }
   if (negative) {
     weight.status = WeightValue::kNegative;
+    return weight;
+  }
+  if (slash == std::string_view::npos && numerator.digits.size() <= 19 && numerator.scale <= 0 &&
+      numerator.scale >= -19) {
+    // The usual weight, such as 0.999: D / 10^k with D and 10^k exact in a long double's 64-bit
+    // mantissa, and 10^k - D exact in 64 bits; no GMP needed.
+    std::uint64_t digits = 0, power = 1;
+    for (const char digit : numerator.digits) digits = digits * 10 + static_cast<std::uint64_t>(digit - '0');
+    for (std::int64_t i = 0; i < -numerator.scale; ++i) power *= 10;
+    weight.status = WeightValue::kOk;
+    weight.value = static_cast<double>(static_cast<long double>(digits) / static_cast<long double>(power));
+    weight.complement = digits > power ? std::numeric_limits<double>::quiet_NaN()
+                                       : static_cast<double>(static_cast<long double>(power - digits) /
+                                                             static_cast<long double>(power));
     return weight;
   }
   // The quotient's order is that of the sides' quotient, give or take one.

@@ -16,9 +16,10 @@ struct WeightValue {
     kZeroDenominator,  // a fraction over 0
     kOutOfRange,       // not 0, and outside a double's normal range (2.2e-308 .. 1.8e308)
   } status = kUnreadable;
-  double value = 0.0;       // the weight, its exact value rounded toward zero (kOk only)
-  double complement = 0.0;  // 1 - the exact weight, rounded toward zero; NaN when that is
-                            // negative or not 0 but below 2.2e-308 (kOk only)
+  // kOk only, each rounded from its exact value to within one unit in the last place:
+  double value = 0.0;       // the weight
+  double complement = 0.0;  // 1 - the weight; NaN when that is negative, or not 0 but below
+                            // 2.2e-308
 };
 
 WeightValue readWeightValue(std::string_view text);
