@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -30,6 +31,18 @@ struct CoverLengthCounts {
   std::int32_t shortest() const;
 };
 
+// One law's answer in one replication (a law of EstimatorSettings::laws, or the weighted
+// formula's own): the probability that the formula holds and the probability that it fails,
+// each estimated on its own (neither is 1 minus the other, so a failure probability of 1e-18
+// keeps its digits), each with the relative standard error of its mean over the replication's
+// samples (NaN where the estimator has none).
+struct LawAnswer {
+  WideReal holds;
+  WideReal fails;
+  double holdsRelativeError = std::numeric_limits<double>::quiet_NaN();
+  double failsRelativeError = std::numeric_limits<double>::quiet_NaN();
+};
+
 // What one replication of an estimator yields: the estimate of the number of satisfying
 // assignments and its relative standard error (the standard error of the estimate divided by
 // it). Both are NaN for a replication of no samples.
@@ -54,6 +67,17 @@ struct Replication {
   // mean over the replication's samples as `estimate` is (their sum over k is `estimate`, up to
   // rounding). Empty otherwise; the spectrum then follows from `coverLengths`.
   std::vector<WideReal> sizeEstimates;
+  // The sets that do not satisfy the formula (2^n minus the count), estimated on its own, with
+  // the relative standard error of that mean; NaN where the estimator gave none.
+  WideReal complement = WideReal(std::numeric_limits<double>::quiet_NaN());
+  double complementRelativeError = std::numeric_limits<double>::quiet_NaN();
+  // Under each law the run asks about (EstimatorSettings::laws), in order. Empty where the
+  // estimator leaves them to be weighed from the per-size estimates.
+  std::vector<LawAnswer> laws;
+  // The estimator's own estimate of F(k) = C(n, k) - N(k), the failing sets of k variables, for
+  // k = 0 .. n (split, when it ran its roots on the failing side). Empty otherwise; F(k) then
+  // follows from the cover lengths.
+  std::vector<WideReal> failingSizeEstimates;
   // What the estimator wants the user to know about this replication, one sentence each,
   // written once per run however many replications raise it.
   std::vector<std::string> warnings;
