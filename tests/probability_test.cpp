@@ -7,7 +7,7 @@
 
 #include "estimation/estimator.hpp"
 #include "estimation/numerics/wide_binomials.hpp"
-#include "estimation/pooled/size_counts.hpp"
+#include "estimation/pooled/run_pool.hpp"
 #include "support/enumeration.hpp"
 #include "support/formulas.hpp"
 
@@ -19,13 +19,12 @@ using support::Formula;
 std::vector<ProbabilityEstimate> probabilitiesOf(const Formula& formula, Method method, const std::vector<double>& ps,
                                                  std::int32_t sampleSize = 3000, int replications = 8) {
   const Problem problem = support::toProblem(formula);
-  Estimator estimator(problem, {.method = method, .seed = 5, .spectrum = true});
-  const std::vector<WideReal> binomials = wideBinomialRow(formula.variables);
   std::vector<VariableProbabilities> laws;
   for (const double p : ps) laws.push_back(VariableProbabilities::uniform(p));
-  ProbabilityPool pool(laws, problem);
-  for (int r = 0; r < replications; ++r) pool.add(sizeEstimates(estimator.estimateModelCount(sampleSize), binomials));
-  return pool.result();
+  Estimator estimator(problem, {.method = method, .seed = 5, .spectrum = true, .laws = laws});
+  RunPool pool(problem, {false, laws});
+  for (int r = 0; r < replications; ++r) pool.add(estimator.estimateModelCount(sampleSize));
+  return pool.result().probabilities;
 }
 
 TEST(Probability, AgreesWithEnumeration) {
@@ -43,6 +42,8 @@ TEST(Probability, AgreesWithEnumeration) {
         }
         const PooledValue& value = estimates[i].probability;
         EXPECT_NEAR(value.mean.toDouble(), truth, 4 * value.standardError->toDouble() + 1e-12 * truth) << ps[i];
+        const PooledValue& failure = estimates[i].failure;
+        EXPECT_NEAR(failure.mean.toDouble(), 1 - truth, 4 * failure.standardError->toDouble() + 1e-12) << ps[i];
       }
     }
   }

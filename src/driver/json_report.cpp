@@ -33,6 +33,15 @@ Json log10Json(const WideReal& value) {
 }
 
 // The fields of a pooled value, named after `name` ("estimate", "count", "probability").
+void addPooled(Json& object, const char* name, const PooledValue& value);
+
+// The other side of a pooled answer as an object of its own, with the fields of the answer.
+Json complementJson(const PooledValue& value) {
+  Json object = Json::object();
+  addPooled(object, "estimate", value);
+  return object;
+}
+
 void addPooled(Json& object, const char* name, const PooledValue& value) {
   object[name] = count(value.mean);
   object["log10"] = log10Json(value.mean);
@@ -101,20 +110,23 @@ void JsonWriter::finish(const RunSummary& summary) {
   Json answer = Json::object();
   answer["replications"] = pooled.replications;
   addPooled(answer, "estimate", pooled.count);
+  answer["complement"] = complementJson(pooled.complement);
   answer["doubt"] = doubtJson(pooled.countDoubt);
   answer["meanReplicationRelativeError"] = number(summary.meanRelativeError);
   document_["pooled"] = std::move(answer);
   if (!pooled.spectrum.empty()) {
     Json sizes = Json::array();
     for (const SizeCount& size : pooled.spectrum) {
-      Json object = {{"size", size.size}, {"reached", size.reached}};
-      if (size.reached) {
-        object["count"] = count(size.count.mean);
-        object["log10"] = log10Json(size.count.mean);
-        object["relativeError"] = size.count.relativeError ? number(*size.count.relativeError) : Json(nullptr);
-      } else {
-        for (const char* field : {"count", "log10", "relativeError"}) object[field] = nullptr;
-      }
+      const auto side = [&](bool reached, const PooledValue& value) {
+        Json object = {{"reached", reached}};
+        object["count"] = reached ? count(value.mean) : Json(nullptr);
+        object["log10"] = reached ? log10Json(value.mean) : Json(nullptr);
+        object["relativeError"] = reached && value.relativeError ? number(*value.relativeError) : Json(nullptr);
+        return object;
+      };
+      Json object = {{"size", size.size}};
+      object.update(side(size.reached, size.count));
+      object["failing"] = side(size.failingReached, size.failing);
       sizes.push_back(std::move(object));
     }
     document_["spectrum"] = std::move(sizes);
@@ -125,6 +137,7 @@ void JsonWriter::finish(const RunSummary& summary) {
       const ProbabilityEstimate& estimate = pooled.probabilities[i];
       Json object = {{"p", estimate.law.uniformTruth()}, {"exact", estimate.exact}};
       addPooled(object, "probability", estimate.probability);
+      object["complement"] = complementJson(estimate.failure);
       object["doubt"] = doubtJson(pooled.probabilityDoubts[i]);
       probabilities.push_back(std::move(object));
     }

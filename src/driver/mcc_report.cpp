@@ -78,17 +78,26 @@ void MccWriter::finish(const RunSummary& summary) {
   out_ << ", RE " << relativeErrorText(count);
   if (count.low && count.high) out_ << ", 95 % interval [" << *count.low << ", " << *count.high << "]";
   out_ << '\n';
+  if (count.mean.isFinite()) {
+    out_ << "c o pooled complement " << pooled.complement.mean << ", RE " << relativeErrorText(pooled.complement) << '\n';
+  }
   for (const SizeCount& size : pooled.spectrum) {
     out_ << "c o size " << size.size << ": ";
     if (size.reached) {
-      out_ << "N " << size.count.mean << ", RE " << relativeErrorText(size.count) << '\n';
+      out_ << "N " << size.count.mean << ", RE " << relativeErrorText(size.count);
     } else {
-      out_ << "not reached\n";
+      out_ << "N not reached";
+    }
+    if (size.failingReached) {
+      out_ << "; failing " << size.failing.mean << ", RE " << relativeErrorText(size.failing) << '\n';
+    } else {
+      out_ << "; failing not reached\n";
     }
   }
   for (const ProbabilityEstimate& estimate : pooled.probabilities) {
     out_ << "c o probability at p = " << estimate.law.uniformTruth() << ": " << estimate.probability.mean << ", RE "
-         << relativeErrorText(estimate.probability) << '\n';
+         << relativeErrorText(estimate.probability) << "; failure " << estimate.failure.mean << ", RE "
+         << relativeErrorText(estimate.failure) << '\n';
   }
   if (summary.end != RunEnd::completed) {
     out_ << "c o ended early: " << runEndName(summary.end);

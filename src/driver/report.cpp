@@ -6,7 +6,22 @@
 namespace monocount {
 
 namespace {
+
 constexpr const char* kRule = "-----------------------------------------";
+
+// A probability as the stream writes it, unless six digits would round it to 1: then as 1 minus
+// its complement ("1-2e-18"), so that no probability below 1 is ever written as 1.
+std::string probabilityText(const WideReal& value, const WideReal& complement) {
+  std::ostringstream text;
+  text << value;
+  if (text.str() == "1" && value < WideReal(1.0) && complement > WideReal(0.0)) {
+    std::ostringstream rest;
+    rest << "1-" << complement;
+    return rest.str();
+  }
+  return text.str();
+}
+
 }  // namespace
 
 int Report::help(const boost::program_options::options_description& description) {
@@ -74,21 +89,29 @@ void TableWriter::finish(const RunSummary& summary) {
     }
     return text.str();
   };
+  // "<value> <RE>" of one side, or "not reached".
+  const auto side = [&](bool reached, const PooledValue& value) {
+    std::ostringstream text;
+    if (reached) {
+      text << value.mean << " " << relativeError(value);
+    } else {
+      text << "not reached";
+    }
+    return text.str();
+  };
   if (!pooled.spectrum.empty()) {
-    out_ << std::endl << "#size | N(size) | RE" << std::endl << kRule << std::endl;
+    out_ << std::endl << "#size | N(size) | RE | failing | RE" << std::endl << kRule << std::endl;
     for (const SizeCount& size : pooled.spectrum) {
-      out_ << size.size << " ";
-      if (size.reached) {
-        out_ << size.count.mean << " " << relativeError(size.count) << std::endl;
-      } else {
-        out_ << "not reached" << std::endl;
-      }
+      out_ << size.size << " " << side(size.reached, size.count) << " " << side(size.failingReached, size.failing)
+           << std::endl;
     }
   }
   if (!pooled.probabilities.empty()) {
-    out_ << std::endl << "#p | probability | RE" << std::endl << kRule << std::endl;
+    out_ << std::endl << "#p | probability | RE | failure | RE" << std::endl << kRule << std::endl;
     for (const ProbabilityEstimate& estimate : pooled.probabilities) {
-      out_ << estimate.law.uniformTruth() << " " << estimate.probability.mean << " " << relativeError(estimate.probability)
+      out_ << estimate.law.uniformTruth() << " " << probabilityText(estimate.probability.mean, estimate.failure.mean)
+           << " " << relativeError(estimate.probability) << " "
+           << probabilityText(estimate.failure.mean, estimate.probability.mean) << " " << relativeError(estimate.failure)
            << std::endl;
     }
   }

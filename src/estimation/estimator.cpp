@@ -29,18 +29,18 @@ std::optional<Method> methodNamed(std::string_view name) {
 }
 
 Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettings& settings) {
-  if (const std::optional<WideReal> count = knownCount(problem)) return Known{&problem, *count, {}};
+  if (const std::optional<WideReal> count = knownCount(problem)) return Known{&problem, *count, settings.laws.size(), {}};
   const Parallelism& parallelism = settings.parallelism;
   switch (settings.method) {
     case Method::split:
       return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, DescentSettings{}, parallelism);
     case Method::crude:
       if (crudeOnBlocks(settings)) {
-        return Methods(std::in_place_type<BlockStreamEstimator>, problem, settings.seed, parallelism);
+        return Methods(std::in_place_type<BlockStreamEstimator>, problem, settings.seed, parallelism, settings.laws);
       }
-      return Methods(std::in_place_type<ClassicSequenceEstimator>, problem, settings.seed, parallelism.stop);
+      return Methods(std::in_place_type<ClassicSequenceEstimator>, problem, settings.seed, settings.laws, parallelism.stop);
   }
-  return Known{&problem, WideReal(0.0), {}};  // unreachable: every method is handled above
+  return Known{&problem, WideReal(0.0), settings.laws.size(), {}};  // unreachable: every method is handled above
 }
 
 Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings)
@@ -63,6 +63,11 @@ MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettin
 Replication Estimator::Known::estimateModelCount(std::int32_t sampleSize) const {
   Replication known = knownReplication(*problem, count, sampleSize);
   known.samples = static_cast<std::uint64_t>(sampleSize);
+  // Every law gives the same certain answer: no clauses hold always, an empty clause never.
+  const bool holds = !count.isZero();
+  known.complement = holds ? WideReal(0.0) : WideReal::powerOfTwo(problem->variableCount);
+  known.complementRelativeError = 0.0;
+  known.laws.assign(laws, LawAnswer{holds ? 1.0 : 0.0, holds ? 0.0 : 1.0, 0.0, 0.0});
   return known;
 }
 

@@ -94,6 +94,7 @@ class Estimator {
   struct Known {
     const Problem* problem;
     WideReal count;
+    std::size_t laws;             // how many laws each replication answers
     ProgressCallback onProgress;  // never called: there is nothing to wait for
     Replication estimateModelCount(std::int32_t sampleSize) const;
   };

@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "estimation/known_count.hpp"
 #include "estimation/randomness/derived_streams.hpp"
 
 namespace monocount {
 
-BlockStreamEstimator::BlockStreamEstimator(const Problem& problem, std::uint32_t seed, const Parallelism& parallelism)
+BlockStreamEstimator::BlockStreamEstimator(const Problem& problem, std::uint32_t seed, const Parallelism& parallelism,
+                                           std::vector<VariableProbabilities> laws)
     : problem_(needsSampling(problem)),
+      laws_(std::move(laws)),
       seed_(seed),
       threads_(std::max(parallelism.threads, 1)),
       ranks_(parallelism.ranks != nullptr ? parallelism.ranks : &alone_),
@@ -102,6 +105,7 @@ Replication BlockStreamEstimator::estimateModelCount(std::int32_t sampleSize) {
   result.samples = drawn;
   if (drawn < sampleCount) result.stopped = StopReason::timeLimit;
   result.coverLengths = CoverLengthCounts::of(counts_, drawn);
+  scorer_.scoreSides(result, laws_);
   return result;
 }
 

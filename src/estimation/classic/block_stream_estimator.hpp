@@ -32,7 +32,9 @@ class BlockStreamEstimator {
   // parallelism.ranks is null). Each worker builds its own sampling index and order on first
   // use; the ranks must call estimateModelCount together. Keeps a reference to `problem`, which
   // must outlive the estimator.
-  BlockStreamEstimator(const Problem& problem, std::uint32_t seed, const Parallelism& parallelism);
+  // Every replication also answers the `laws` (each of one chance for all variables).
+  BlockStreamEstimator(const Problem& problem, std::uint32_t seed, const Parallelism& parallelism,
+                       std::vector<VariableProbabilities> laws = {});
 
   // About what the estimator takes for `problem` with replications of `sampleSize` samples on
   // `workers` workers: the shared tables, and an index, order and counts for every worker that
@@ -65,6 +67,7 @@ class BlockStreamEstimator {
   void runBlock(Worker& worker, std::uint32_t replication, std::int64_t block, std::size_t sampleCount) const;
 
   const Problem& problem_;
+  std::vector<VariableProbabilities> laws_;
   std::uint32_t seed_;
   std::int32_t threads_;
   SingleProcess alone_;

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 #include "estimation/known_count.hpp"
 
 namespace monocount {
 
-ClassicSequenceEstimator::ClassicSequenceEstimator(const Problem& problem, std::uint32_t seed, StopRequest* stop)
+ClassicSequenceEstimator::ClassicSequenceEstimator(const Problem& problem, std::uint32_t seed,
+                                                   std::vector<VariableProbabilities> laws, StopRequest* stop)
     : problem_(needsSampling(problem)),
+      laws_(std::move(laws)),
       stop_(stop),
       source_(seed),
       index_(problem),
@@ -70,6 +73,7 @@ Replication ClassicSequenceEstimator::sampleAndScore(std::size_t sampleCount, st
   result.samples = done;
   if (done < sampleCount) result.stopped = StopReason::timeLimit;
   result.coverLengths = CoverLengthCounts::of(scorer_.counts(), done);
+  scorer_.scoreSides(result, laws_);
   return result;
 }
 

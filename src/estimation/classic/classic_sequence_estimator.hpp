@@ -28,18 +28,20 @@ namespace monocount {
 class ClassicSequenceEstimator {
  public:
   // Builds the tail table and the sampling index once per run, and seeds the generator with
-  // `seed`. Keeps a reference to `problem`, which must outlive the estimator. With `stop`,
-  // sampling ends early once it is due (looked at every 2^24 variable draws or so).
-  ClassicSequenceEstimator(const Problem& problem, std::uint32_t seed, StopRequest* stop = nullptr);
+  // `seed`. Keeps a reference to `problem`, which must outlive the estimator. Every replication
+  // also answers the `laws` (each of one chance for all variables: CoverLengthScorer::scoreLaw).
+  // With `stop`, sampling ends early once it is due (looked at every 2^24 variable draws or so).
+  ClassicSequenceEstimator(const Problem& problem, std::uint32_t seed, std::vector<VariableProbabilities> laws = {},
+                           StopRequest* stop = nullptr);
 
   // About what the estimator takes for `problem` with replications of `sampleSize` samples:
   // its tables (some 90 bytes per variable at their peak) and one cover length per sample (1, 2
   // or 4 bytes).
   static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize);
 
-  // One replication of `sampleSize` >= 1 samples: the mean score, its relative standard error
-  // and the samples per cover length; of the samples drawn when the stop came first (cut short
-  // by the time limit, or marked interrupted).
+  // One replication of `sampleSize` >= 1 samples: the mean score, its relative standard error,
+  // the complement and the laws' answers, and the samples per cover length; of the samples
+  // drawn when the stop came first (cut short by the time limit, or marked interrupted).
   Replication estimateModelCount(std::int32_t sampleSize);
 
   // Called now and then during a replication with the number of samples drawn so far.
@@ -50,6 +52,7 @@ class ClassicSequenceEstimator {
   Replication sampleAndScore(std::size_t sampleCount, std::vector<Length>& lengths);
 
   const Problem& problem_;
+  std::vector<VariableProbabilities> laws_;
   StopRequest* stop_;
   RandomSource source_;
   CoverIndex index_;

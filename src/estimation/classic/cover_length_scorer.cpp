@@ -83,4 +83,109 @@ ScoredSamples CoverLengthScorer::scoreWide(std::span<const std::uint64_t> counts
   return {mean, relativeStandardError(squares, count, mean).toDouble()};
 }
 
+namespace {
+
+// The mean and relative standard error of per-sample values given per cover length: values[i]
+// is the value of length first + i, counts[L] the samples of length L.
+ScoredSamples statisticsOf(const std::vector<WideReal>& values, std::size_t first,
+                           std::span<const std::uint64_t> counts, std::uint64_t samples) {
+  const WideReal count(static_cast<double>(samples));
+  WideReal sum;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (counts[first + i] != 0) sum += values[i] * WideReal(static_cast<double>(counts[first + i]));
+  }
+  const WideReal mean = sum / count;
+  WideReal squares;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (counts[first + i] == 0) continue;
+    const WideReal deviation = values[i] - mean;
+    squares += deviation * deviation * WideReal(static_cast<double>(counts[first + i]));
+  }
+  const double relativeError = squares.isZero() ? 0.0 : relativeStandardError(squares, count, mean).toDouble();
+  return {mean, relativeError};
+}
+
+// The lengths that occurred: first and one past the last with a sample.
+std::pair<std::size_t, std::size_t> occurred(std::span<const std::uint64_t> counts) {
+  std::size_t first = 0;
+  std::size_t end = counts.size();
+  while (first < end && counts[first] == 0) ++first;
+  while (end > first && counts[end - 1] == 0) --end;
+  return {first, end};
+}
+
+// 2^exponent for a real exponent, in extended range.
+WideReal exp2Wide(long double exponent) {
+  const long double whole = std::floor(exponent);
+  return WideReal::scaled(std::exp2(exponent - whole), static_cast<std::int64_t>(whole));
+}
+
+}  // namespace
+
+ScoredSamples CoverLengthScorer::scoreComplement(std::span<const std::uint64_t> counts, std::uint64_t samples) const {
+  const auto [first, end] = occurred(counts);
+  std::vector<WideReal> values(end - first);
+  // below = C(n, 0) + ... + C(n, L - 1), coefficient = C(n, L), both built upward from L = 0.
+  WideReal below;
+  WideReal coefficient(1.0);
+  for (std::size_t length = 0; length < end; ++length) {
+    if (length >= first) values[length - first] = below;
+    below += coefficient;
+    coefficient = coefficient * WideReal(static_cast<double>(variableCount_) - static_cast<double>(length)) /
+                  WideReal(static_cast<double>(length) + 1.0);
+  }
+  return statisticsOf(values, first, counts, samples);
+}
+
+LawAnswer CoverLengthScorer::scoreLaw(std::span<const std::uint64_t> counts, std::uint64_t samples,
+                                      const VariableProbabilities& law) const {
+  const auto [first, end] = occurred(counts);
+  const long double p = law.uniformTruth();
+  const long double q = law.uniformFalsity();
+  const std::int64_t n = variableCount_;
+  // The binomial terms C(n, k) p^k q^(n - k) as running products in extended range, upward from
+  // q^n for the lower tails and downward from p^n for the upper ones, so each tail is a sum of
+  // its own terms.
+  std::vector<WideReal> fails(end - first);
+  if (p > 0.0L) {
+    WideReal below;
+    WideReal term = q > 0.0L ? exp2Wide(static_cast<long double>(n) * std::log2(q)) : WideReal(0.0);
+    const WideReal ratio = q > 0.0L ? WideReal::scaled(p / q, 0) : WideReal(0.0);
+    for (std::size_t length = 0; length < end; ++length) {
+      if (length >= first) fails[length - first] = below;
+      below += term;
+      term = term * ratio * WideReal(static_cast<double>(n - static_cast<std::int64_t>(length))) /
+             WideReal(static_cast<double>(length) + 1.0);
+    }
+  } else {
+    for (std::size_t length = std::max<std::size_t>(first, 1); length < end; ++length) fails[length - first] = 1.0;
+  }
+  std::vector<WideReal> holds(end - first);
+  if (q > 0.0L) {
+    WideReal above;
+    WideReal term = p > 0.0L ? exp2Wide(static_cast<long double>(n) * std::log2(p)) : WideReal(0.0);
+    const WideReal ratio = p > 0.0L ? WideReal::scaled(q / p, 0) : WideReal(0.0);
+    for (std::int64_t length = n; length >= static_cast<std::int64_t>(first); --length) {
+      above += term;  // now P(X >= length)
+      if (static_cast<std::size_t>(length) < end) holds[static_cast<std::size_t>(length) - first] = above;
+      term = term * ratio * WideReal(static_cast<double>(length)) / WideReal(static_cast<double>(n - length + 1));
+    }
+  } else {
+    for (std::size_t length = first; length < end; ++length) holds[length - first] = 1.0;
+  }
+  const ScoredSamples holding = statisticsOf(holds, first, counts, samples);
+  const ScoredSamples failing = statisticsOf(fails, first, counts, samples);
+  return {holding.estimate, failing.estimate, holding.relativeError, failing.relativeError};
+}
+
+void CoverLengthScorer::scoreSides(Replication& replication, const std::vector<VariableProbabilities>& laws) const {
+  const CoverLengthCounts& lengths = replication.coverLengths;
+  std::vector<std::uint64_t> counts(static_cast<std::size_t>(variableCount_) + 1, 0);
+  for (std::size_t i = 0; i < lengths.counts.size(); ++i) counts[static_cast<std::size_t>(lengths.first) + i] = lengths.counts[i];
+  const ScoredSamples complement = scoreComplement(counts, lengths.samples);
+  replication.complement = complement.estimate;
+  replication.complementRelativeError = complement.relativeError;
+  for (const VariableProbabilities& law : laws) replication.laws.push_back(scoreLaw(counts, lengths.samples, law));
+}
+
 }  // namespace monocount

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "estimation/numerics/wide_real.hpp"
+#include "estimation/replication.hpp"
+#include "problem/variable_probabilities.hpp"
 
 namespace monocount {
 
@@ -38,6 +40,25 @@ class CoverLengthScorer {
   // `samples` >= 1), in extended range, lengths in increasing order: the same digits however
   // the samples were split up.
   ScoredSamples scoreCounts(std::span<const std::uint64_t> counts, std::uint64_t samples);
+
+  // The other side of the same samples: a sample of cover length L is failed by the sets of
+  // fewer than L variables, C(n, 0) + ... + C(n, L - 1) (2^n minus its score), so their mean is
+  // an unbiased estimate of the sets that do not satisfy the formula. Summed upward, never
+  // subtracted, in extended range; from the samples per cover length as scoreCounts takes them.
+  ScoredSamples scoreComplement(std::span<const std::uint64_t> counts, std::uint64_t samples) const;
+
+  // Both sides under one chance p for every variable (`law` uniform): a sample of cover length
+  // L holds with P(Binomial(n, p) >= L) and fails with P(Binomial(n, p) < L), exactly (a set
+  // satisfies the formula exactly when it holds the first L variables of a uniform order, and
+  // a uniform order's first k variables are a uniform k-set). Their means over the samples are
+  // unbiased estimates of the probability that the formula holds and that it fails, each summed
+  // from its own tail of the binomial terms (no 1 - x), so a failure of 1e-18 keeps its digits,
+  // with the relative standard error of each.
+  LawAnswer scoreLaw(std::span<const std::uint64_t> counts, std::uint64_t samples, const VariableProbabilities& law) const;
+
+  // Fills the other sides of `replication` from its cover lengths: the complement, and the
+  // answer under each of `laws`.
+  void scoreSides(Replication& replication, const std::vector<VariableProbabilities>& laws) const;
 
   // Samples per cover length 0 .. n, as the last scoreInOrder left them.
   std::span<const std::uint64_t> counts() const { return counts_; }

@@ -27,7 +27,7 @@ std::vector<WideReal> probabilityTerms(const std::vector<WideReal>& sizes, const
     terms[only] = sizes[only];
     return terms;
   }
-  const long double q = 1.0L - static_cast<long double>(p);
+  const long double q = law.uniformFalsity();
   const WideReal ratio = WideReal::scaled(static_cast<long double>(p) / q, 0);
   WideReal weight = exp2Wide(static_cast<long double>(n) * std::log2(q));
   for (std::size_t k = 0; k <= n; ++k) {
@@ -37,22 +37,36 @@ std::vector<WideReal> probabilityTerms(const std::vector<WideReal>& sizes, const
   return terms;
 }
 
+std::vector<LawAnswer> lawAnswersFromSizes(const std::vector<WideReal>& sizes, const std::vector<WideReal>& failing,
+                                           const std::vector<VariableProbabilities>& laws) {
+  std::vector<LawAnswer> answers;
+  for (const VariableProbabilities& law : laws) {
+    LawAnswer answer;
+    for (const WideReal& term : probabilityTerms(sizes, law)) answer.holds += term;
+    for (const WideReal& term : probabilityTerms(failing, law)) answer.fails += term;
+    answers.push_back(answer);
+  }
+  return answers;
+}
+
 ProbabilityPool::ProbabilityPool(std::vector<VariableProbabilities> laws, const Problem& problem)
     : laws_(std::move(laws)),
       noClauses_(problem.clauseCount == 0),
       satisfiable_(problem.everyClauseTouchable()),
-      values_(laws_.size()) {}
+      holds_(laws_.size()),
+      fails_(laws_.size()) {}
 
-void ProbabilityPool::add(const std::vector<WideReal>& sizes) {
-  for (std::size_t i = 0; i < laws_.size(); ++i) {
+void ProbabilityPool::add(const std::vector<LawAnswer>& answers) {
+  for (std::size_t i = 0; i < laws_.size() && i < answers.size(); ++i) {
     const double p = laws_[i].uniformTruth();
-    if (p == 0.0 || p == 1.0) {
-      values_[i].add((p == 0.0 ? noClauses_ : satisfiable_) ? 1.0 : 0.0);
+    if (laws_[i].isUniform() && (p == 0.0 || p == 1.0)) {
+      const bool holds = p == 0.0 ? noClauses_ : satisfiable_;
+      holds_[i].add(holds ? 1.0 : 0.0);
+      fails_[i].add(holds ? 0.0 : 1.0);
       continue;
     }
-    WideReal sum;
-    for (const WideReal& term : probabilityTerms(sizes, laws_[i])) sum += term;
-    values_[i].add(sum);
+    holds_[i].add(answers[i].holds);
+    fails_[i].add(answers[i].fails);
   }
 }
 
@@ -60,7 +74,8 @@ std::vector<ProbabilityEstimate> ProbabilityPool::result() const {
   std::vector<ProbabilityEstimate> result;
   for (std::size_t i = 0; i < laws_.size(); ++i) {
     const double p = laws_[i].uniformTruth();
-    result.push_back({laws_[i], p == 0.0 || p == 1.0, pooled(values_[i])});
+    const bool exact = laws_[i].isUniform() && (p == 0.0 || p == 1.0);
+    result.push_back({laws_[i], exact, pooled(holds_[i]), pooled(fails_[i])});
   }
   return result;
 }

@@ -19,18 +19,27 @@ RunPool::RunPool(const Problem& problem, PoolRequest request)
 std::uint64_t RunPool::memoryNeeded(const Problem& problem, const PoolRequest& request) {
   if (!request.needsSizes()) return 0;
   const auto sizes = static_cast<std::uint64_t>(std::max(problem.variableCount, 0)) + 1;
-  return sizes * (sizeof(WideReal) * 3 + sizeof(Spread));
+  return sizes * (sizeof(WideReal) * 5 + 2 * sizeof(Spread));
 }
 
 void RunPool::add(const Replication& replication) {
   ++replications_;
   mean_.add(replication.estimate);
   spread_.add(replication.estimate);
+  // An estimator that gives no complement of its own leaves 2^n minus its estimate: no
+  // cancellation while the estimate is at most half of 2^n, as on every formula whose
+  // satisfying sets are the rarer side.
+  complement_.add(replication.complement.isNaN()
+                      ? WideReal::powerOfTwo(problem_.variableCount) - replication.estimate
+                      : replication.complement);
   lengths_.add(replication.coverLengths);
   if (!request_.needsSizes()) return;
   const std::vector<WideReal> sizes = sizeEstimates(replication, binomials_);
-  spectrum_.add(sizes);
-  probabilities_.add(sizes);
+  const std::vector<WideReal> failing = failingSizeEstimates(replication, sizes, binomials_);
+  spectrum_.add(sizes, failing);
+  probabilities_.add(replication.laws.size() == request_.laws.size()
+                         ? replication.laws
+                         : lawAnswersFromSizes(sizes, failing, request_.laws));
 }
 
 namespace {
@@ -67,6 +76,7 @@ PooledRun RunPool::result() const {
   PooledRun run;
   run.replications = replications_;
   run.count = pooled(spread_, mean_.value());
+  run.complement = pooled(complement_);
   const char* const unreached = " rests on cover lengths shorter than any sample reached; try --method split";
   if (restsOnUnreachedLengths(lengths_, problem_.variableCount)) {
     run.countDoubt = Doubt::likelyTooLow;

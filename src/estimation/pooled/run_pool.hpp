@@ -39,6 +39,8 @@ struct PooledRun {
   // The mean of the estimates (to the last bit the table's Average), and its spread.
   PooledValue count;
   Doubt countDoubt = Doubt::none;
+  // The sets that do not satisfy the formula, pooled on their own.
+  PooledValue complement;
   // N(k) for k = 0 .. n, when asked.
   std::vector<SizeCount> spectrum;
   // In the order of the request's laws, each with its doubt.
@@ -53,8 +55,9 @@ class RunPool {
  public:
   // Keeps a reference to `problem`, which must outlive the pool.
   RunPool(const Problem& problem, PoolRequest request);
-  // About how many bytes the pool takes for `problem`: for N(k), per size its binomial, its
-  // pooled spread, and one replication's estimates and one probability's terms; nothing otherwise.
+  // About how many bytes the pool takes for `problem`: for N(k) and F(k), per size its binomial,
+  // their pooled spreads, and one replication's estimates and one probability's terms; nothing
+  // otherwise.
   static std::uint64_t memoryNeeded(const Problem& problem, const PoolRequest& request);
   void add(const Replication& replication);
   PooledRun result() const;
@@ -69,6 +72,7 @@ class RunPool {
   std::int64_t replications_ = 0;
   RunningWideMean mean_;
   Spread spread_;
+  Spread complement_;
   CoverLengthCounts lengths_;
   SizeCountPool spectrum_;
   ProbabilityPool probabilities_;
