@@ -1,0 +1,284 @@
+#include "estimation/exact/exact_counter.hpp"
+
+#include <gmp.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "estimation/exact/tree_walk.hpp"
+
+namespace monocount {
+
+namespace {
+
+using boost::multiprecision::mpz_int;
+
+std::size_t significant(const mp_limb_t* value, std::size_t limbs) {
+  while (limbs > 0 && value[limbs - 1] == 0) --limbs;
+  return limbs;
+}
+
+mpz_int fromLimbs(const mp_limb_t* value, std::size_t limbs) {
+  limbs = significant(value, limbs);
+  mpz_int result;
+  if (limbs == 0) return result;
+  mp_limb_t* out = mpz_limbs_write(result.backend().data(), static_cast<mp_size_t>(limbs));
+  std::copy(value, value + limbs, out);
+  mpz_limbs_finish(result.backend().data(), static_cast<mp_size_t>(limbs));
+  return result;
+}
+
+// The product of the items, multiplied along a balanced tree.
+mpz_int product(std::vector<mpz_int> items) {
+  if (items.empty()) return mpz_int(1);
+  while (items.size() > 1) {
+    std::vector<mpz_int> next;
+    for (std::size_t i = 0; i + 1 < items.size(); i += 2) next.push_back(items[i] * items[i + 1]);
+    if (items.size() % 2 == 1) next.push_back(std::move(items.back()));
+    items.swap(next);
+  }
+  return std::move(items.front());
+}
+
+// Integer values: the count (slot 0, a true variable adds nothing to the degree) or the
+// spectrum (a true variable shifts by one slot).
+class IntegerKind {
+ public:
+  IntegerKind(const EliminationTree& tree, std::int32_t variables, bool spectrum)
+      : tree_(tree),
+        shift_(spectrum ? spectrumSlotLimbs(variables) : 0),
+        limbs_(static_cast<std::size_t>(tree.nodeCount())),
+        values_(static_cast<std::size_t>(tree.nodeCount())) {
+    for (std::int32_t node = 0; node < tree.nodeCount(); ++node) {
+      const std::int32_t subtree = tree.subtreeSize(node);
+      limbs_[at(node)] = spectrum ? spectrumLimbs(subtree, variables) : countLimbs(subtree);
+    }
+    for (std::int32_t node = 0; node < tree.nodeCount(); ++node) {
+      std::size_t sum = 0;
+      for (const std::int32_t child : tree.children(node)) sum += limbs_[at(child)];
+      scratch_ = std::max(scratch_, sum);
+    }
+  }
+
+  struct Worker {
+    std::vector<mp_limb_t> first;
+    std::vector<mp_limb_t> second;
+  };
+  Worker worker() const { return Worker{std::vector<mp_limb_t>(scratch_), std::vector<mp_limb_t>(scratch_)}; }
+
+  void open(std::int32_t node, std::size_t states) { values_[at(node)].assign(states * limbs_[at(node)], 0); }
+  std::uint64_t stateCost(std::int32_t node) const { return 2 * limbs_[at(node)] + 8; }
+  void close(std::int32_t node) {
+    for (const std::int32_t child : tree_.children(node)) std::vector<mp_limb_t>().swap(values_[at(child)]);
+  }
+
+  void state(Worker& worker, const StateContext& context) {
+    const std::size_t limbs = limbs_[at(context.node)];
+    mp_limb_t* out = values_[at(context.node)].data() + context.rank * limbs;
+    if (context.zeroAllowed) addProduct(worker, context.node, context.falseRanks, out, limbs);
+    addProduct(worker, context.node, context.trueRanks, out + shift_, limbs - shift_);
+  }
+
+  // The value of the root's one state.
+  mpz_int rootValue(std::int32_t root) const { return fromLimbs(values_[at(root)].data(), limbs_[at(root)]); }
+
+ private:
+  static std::size_t at(std::int32_t node) { return static_cast<std::size_t>(node); }
+
+  // out (limbs long) += the product of the children's values at `ranks` (1 without children).
+  void addProduct(Worker& worker, std::int32_t node, std::span<const std::uint32_t> ranks, mp_limb_t* out,
+                  std::size_t limbs) const {
+    const auto children = tree_.children(node);
+    if (children.empty()) {
+      mpn_add_1(out, out, static_cast<mp_size_t>(limbs), 1);
+      return;
+    }
+    const auto valueOf = [&](std::size_t c) {
+      const std::size_t childLimbs = limbs_[at(children[c])];
+      const mp_limb_t* value = values_[at(children[c])].data() + ranks[c] * childLimbs;
+      return std::pair{value, significant(value, childLimbs)};
+    };
+    auto [value, length] = valueOf(0);
+    mp_limb_t* target = worker.first.data();
+    for (std::size_t c = 1; c < children.size(); ++c) {
+      const auto [other, otherLength] = valueOf(c);
+      if (length >= otherLength) {
+        mpn_mul(target, value, static_cast<mp_size_t>(length), other, static_cast<mp_size_t>(otherLength));
+      } else {
+        mpn_mul(target, other, static_cast<mp_size_t>(otherLength), value, static_cast<mp_size_t>(length));
+      }
+      length = significant(target, length + otherLength);
+      value = target;
+      target = target == worker.first.data() ? worker.second.data() : worker.first.data();
+    }
+    // Never fails: every value is a count of sets of the variables below the node, which the
+    // node's length holds.
+    if (length > limbs) throw std::logic_error("exact counter: a value outgrew its limbs");
+    mpn_add(out, out, static_cast<mp_size_t>(limbs), value, static_cast<mp_size_t>(length));
+  }
+
+  const EliminationTree& tree_;
+  std::size_t shift_;
+  std::vector<std::size_t> limbs_;
+  std::vector<std::vector<mp_limb_t>> values_;
+  std::size_t scratch_ = 1;
+};
+
+// Chances under several laws at once: per state and law, the chance of the assignments below
+// the node that meet every clause decided at or below it (holds), and of those that fail one
+// (fails); per node and law, the chance of all assignments below it (total, the product of
+// truth + falsity). With children c_1 .. c_r at the matching states,
+//   holds(children) = prod holds_c,
+//   fails(children) = sum_c holds_c_1 ... holds_c_(c-1) fails_c total_c_(c+1) ... total_c_r,
+// and the node's variable adds truth times the true branch, plus falsity times the false
+// branch when its own clauses allow it, else falsity times the product of the totals (every
+// assignment below then fails). States of a bag that break a clause inside it are kept by
+// nobody; their chance is counted at the ancestor whose own clause they break, by the same rule.
+class ProbabilityKind {
+ public:
+  ProbabilityKind(const EliminationTree& tree, const std::vector<VariableProbabilities>& laws)
+      : tree_(tree),
+        laws_(laws),
+        values_(static_cast<std::size_t>(tree.nodeCount())),
+        totals_(static_cast<std::size_t>(tree.nodeCount()) * laws.size()),
+        childTotals_(laws.size()) {}
+
+  struct Worker {};
+  Worker worker() const { return {}; }
+  std::uint64_t stateCost(std::int32_t node) const { return 8 * laws_.size() * (tree_.children(node).size() + 1); }
+
+  void open(std::int32_t node, std::size_t states) {
+    values_[at(node)].assign(states * 2 * laws_.size(), WideReal());
+    const std::int32_t variable = tree_.variable(node);
+    for (std::size_t law = 0; law < laws_.size(); ++law) {
+      WideReal below(1.0);
+      for (const std::int32_t child : tree_.children(node)) below *= total(child, law);
+      childTotals_[law] = below;
+      totals_[at(node) * laws_.size() + law] =
+          (WideReal(laws_[law].truth(variable)) + WideReal(laws_[law].falsity(variable))) * below;
+    }
+  }
+  void close(std::int32_t node) {
+    for (const std::int32_t child : tree_.children(node)) std::vector<WideReal>().swap(values_[at(child)]);
+  }
+
+  void state(Worker&, const StateContext& context) {
+    const std::int32_t variable = tree_.variable(context.node);
+    const auto children = tree_.children(context.node);
+    WideReal* out = values_[at(context.node)].data() + context.rank * 2 * laws_.size();
+    for (std::size_t law = 0; law < laws_.size(); ++law) {
+      const auto combine = [&](std::span<const std::uint32_t> ranks) {
+        WideReal holds(1.0);
+        WideReal fails;
+        for (std::size_t c = 0; c < children.size(); ++c) {
+          const WideReal* child = values_[at(children[c])].data() + ranks[c] * 2 * laws_.size() + 2 * law;
+          fails = fails * total(children[c], law) + holds * child[1];
+          holds *= child[0];
+        }
+        return std::pair{holds, fails};
+      };
+      const WideReal truth(laws_[law].truth(variable));
+      const WideReal falsity(laws_[law].falsity(variable));
+      const auto [holdsTrue, failsTrue] = combine(context.trueRanks);
+      WideReal holds = truth * holdsTrue;
+      WideReal fails = truth * failsTrue;
+      if (context.zeroAllowed) {
+        const auto [holdsFalse, failsFalse] = combine(context.falseRanks);
+        holds += falsity * holdsFalse;
+        fails += falsity * failsFalse;
+      } else {
+        fails += falsity * childTotals_[law];
+      }
+      out[2 * law] = holds;
+      out[2 * law + 1] = fails;
+    }
+  }
+
+  // Over the roots, by the rule of the children: both chances of the whole formula.
+  std::vector<ExactProbability> result() const {
+    std::vector<ExactProbability> chances(laws_.size(), ExactProbability{WideReal(1.0), WideReal()});
+    for (const std::int32_t root : tree_.roots()) {
+      for (std::size_t law = 0; law < laws_.size(); ++law) {
+        const WideReal* value = values_[at(root)].data() + 2 * law;
+        chances[law].fails = chances[law].fails * total(root, law) + chances[law].holds * value[1];
+        chances[law].holds *= value[0];
+      }
+    }
+    return chances;
+  }
+
+ private:
+  static std::size_t at(std::int32_t node) { return static_cast<std::size_t>(node); }
+  const WideReal& total(std::int32_t node, std::size_t law) const { return totals_[at(node) * laws_.size() + law]; }
+
+  const EliminationTree& tree_;
+  const std::vector<VariableProbabilities>& laws_;
+  std::vector<std::vector<WideReal>> values_;
+  std::vector<WideReal> totals_;
+  std::vector<WideReal> childTotals_;  // of the node open, per law
+};
+
+}  // namespace
+
+WideReal toWideReal(const mpz_int& value) {
+  if (value == 0) return WideReal();
+  const std::size_t bits = mpz_sizeinbase(value.backend().data(), 2);
+  const std::size_t drop = bits > 64 ? bits - 64 : 0;
+  const mpz_int top = value >> drop;
+  return WideReal::scaled(static_cast<long double>(mpz_get_ui(top.backend().data())), static_cast<std::int64_t>(drop));
+}
+
+WideReal ExactResult::countWide() const { return toWideReal(count); }
+
+ExactResult exactCount(const Problem& problem, const ExactSettings& settings) {
+  return exactCount(problem, planExact(problem, settings), settings);
+}
+
+ExactResult exactCount(const Problem& problem, const ExactPlan& plan, const ExactSettings& settings) {
+  ExactResult result;
+  const auto n = static_cast<std::size_t>(problem.variableCount);
+  if (plan.emptyClause) {
+    if (settings.spectrum) result.spectrum.assign(n + 1, mpz_int(0));
+    for (const VariableProbabilities& law : settings.laws) {
+      WideReal total(1.0);
+      for (std::int32_t v = 0; v < problem.variableCount; ++v) total *= WideReal(law.truth(v)) + WideReal(law.falsity(v));
+      result.probabilities.push_back(ExactProbability{WideReal(), total});
+    }
+    return result;
+  }
+  if (!plan.refusal.empty() || !plan.tree) throw ExactRefusal("exact counting refused: " + plan.refusal);
+  const EliminationTree& tree = *plan.tree;
+  const std::int32_t threads = std::max(settings.threads, 1);
+  const auto rootProduct = [&](const IntegerKind& kind) {
+    std::vector<mpz_int> values;
+    for (const std::int32_t root : tree.roots()) values.push_back(kind.rootValue(root));
+    return product(std::move(values));
+  };
+  if (settings.spectrum) {
+    IntegerKind kind(tree, problem.variableCount, true);
+    walkTree(tree, kind, threads, problem.variableCount);
+    const mpz_int whole = rootProduct(kind);
+    const std::size_t slot = spectrumSlotLimbs(problem.variableCount);
+    const mp_limb_t* limbs = mpz_limbs_read(whole.backend().data());
+    const std::size_t size = mpz_size(whole.backend().data());
+    result.spectrum.reserve(n + 1);
+    for (std::size_t k = 0; k <= n; ++k) {
+      const std::size_t first = std::min(size, k * slot);
+      result.spectrum.push_back(fromLimbs(limbs + first, std::min(size, first + slot) - first));
+      result.count += result.spectrum.back();
+    }
+  } else {
+    IntegerKind kind(tree, problem.variableCount, false);
+    walkTree(tree, kind, threads, problem.variableCount);
+    result.count = rootProduct(kind);
+  }
+  if (!settings.laws.empty()) {
+    ProbabilityKind kind(tree, settings.laws);
+    walkTree(tree, kind, threads, problem.variableCount);
+    result.probabilities = kind.result();
+  }
+  return result;
+}
+
+}  // namespace monocount
