@@ -32,12 +32,24 @@ class Eliminator {
     result.heuristic = heuristic_;
     const auto n = static_cast<std::int32_t>(adjacency_.size());
     std::vector<bool> gone(adjacency_.size(), false);
-    for (std::int32_t v = 0; v < n; ++v) push(v);
+    std::vector<std::int32_t> fixed;
+    if (heuristic_ == EliminationHeuristic::maxCardinality) {
+      fixed = maximumCardinalityOrder();
+    } else {
+      for (std::int32_t v = 0; v < n; ++v) push(v);
+    }
     std::vector<std::int32_t> merged;
-    while (!queue_.empty()) {
-      const auto [score, degree, v, version] = queue_.top();
-      queue_.pop();
-      if (gone[at(v)] || version != version_[at(v)]) continue;
+    while (fixed.empty() ? !queue_.empty() : result.order.size() < fixed.size()) {
+      std::int32_t v = 0;
+      if (fixed.empty()) {
+        const auto [score, degree, vertex, version] = queue_.top();
+        queue_.pop();
+        if (gone[at(vertex)] || version != version_[at(vertex)]) continue;
+        v = vertex;
+      } else {
+        v = fixed[result.order.size()];
+      }
+      const auto degree = static_cast<std::int32_t>(adjacency_[at(v)].size());
       if (degree > maxWidth_) {
         result.width = degree;
         return result;
@@ -61,7 +73,7 @@ class Eliminator {
       result.laterVariables.insert(result.laterVariables.end(), neighbours.begin(), neighbours.end());
       result.laterBegin.push_back(static_cast<std::uint32_t>(result.laterVariables.size()));
       result.width = std::max(result.width, degree);
-      rescore(neighbours);
+      if (fixed.empty()) rescore(neighbours);
     }
     result.complete = true;
     // Later sets in order of elimination.
@@ -76,6 +88,33 @@ class Eliminator {
 
  private:
   static std::size_t at(std::int32_t v) { return static_cast<std::size_t>(v); }
+
+  // The reverse of a maximum cardinality search: numbered, from the last eliminated, the vertex
+  // with the most numbered neighbours (the lowest index on ties; a new part of the graph starts
+  // at its lowest unnumbered vertex).
+  std::vector<std::int32_t> maximumCardinalityOrder() const {
+    const auto n = static_cast<std::int32_t>(adjacency_.size());
+    std::vector<std::int32_t> numbered(adjacency_.size(), 0);  // numbered neighbours; -1 once numbered itself
+    // (-numbered neighbours, vertex): the top is the next to number.
+    std::priority_queue<std::pair<std::int32_t, std::int32_t>, std::vector<std::pair<std::int32_t, std::int32_t>>,
+                        std::greater<>>
+        queue;
+    for (std::int32_t v = 0; v < n; ++v) queue.emplace(0, v);
+    std::vector<std::int32_t> order;
+    order.reserve(adjacency_.size());
+    while (!queue.empty()) {
+      const auto [negative, v] = queue.top();
+      queue.pop();
+      if (numbered[at(v)] < 0 || -negative != numbered[at(v)]) continue;
+      numbered[at(v)] = -1;
+      order.push_back(v);
+      for (const std::int32_t u : adjacency_[at(v)]) {
+        if (numbered[at(u)] >= 0) queue.emplace(-++numbered[at(u)], u);
+      }
+    }
+    std::reverse(order.begin(), order.end());
+    return order;
+  }
 
   void push(std::int32_t v) {
     const auto degree = static_cast<std::int32_t>(adjacency_[at(v)].size());
@@ -166,7 +205,15 @@ PrimalGraph primalGraph(const Problem& problem, std::int32_t maxWidth) {
 }
 
 std::string_view heuristicName(EliminationHeuristic heuristic) {
-  return heuristic == EliminationHeuristic::minDegree ? "min-degree" : "min-fill";
+  switch (heuristic) {
+    case EliminationHeuristic::minDegree:
+      return "min-degree";
+    case EliminationHeuristic::minFill:
+      return "min-fill";
+    case EliminationHeuristic::maxCardinality:
+      return "max-cardinality";
+  }
+  return "";
 }
 
 EliminationOrder eliminationOrder(const PrimalGraph& graph, EliminationHeuristic heuristic, std::int32_t maxWidth,

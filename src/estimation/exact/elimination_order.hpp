@@ -21,9 +21,13 @@ struct PrimalGraph {
 PrimalGraph primalGraph(const Problem& problem, std::int32_t maxWidth);
 
 // How the next variable to eliminate is chosen: the fewest neighbours (min-degree), or the
-// fewest pairs of neighbours not yet adjacent (min-fill); ties go to the fewest neighbours, then
-// to the lowest variable index.
-enum class EliminationHeuristic { minDegree, minFill };
+// fewest pairs of neighbours not yet adjacent (min-fill), ties going to the fewest neighbours,
+// then to the lowest variable index; or the reverse of a maximum cardinality search (the
+// variables are numbered, from the last to be eliminated, each time the one with the most
+// neighbours numbered already, ties going to the lowest index), which sweeps a grid numbered
+// row by row along its rows, its frontier a path of the grid, where the other two let fronts grow
+// from every corner.
+enum class EliminationHeuristic { minDegree, minFill, maxCardinality };
 std::string_view heuristicName(EliminationHeuristic heuristic);
 
 // An elimination order of the primal graph and what it implies: eliminating a variable joins
@@ -52,8 +56,9 @@ struct EliminationOrder {
 
 // Eliminates every vertex of `graph` by the heuristic. Stops early (complete = false) when the
 // width would pass maxWidth or at the deadline (checked every few hundred steps). Cost: about
-// the sum over the steps of (later set size)^2 list operations for min-degree; min-fill also
-// recounts the fill of every vertex within two steps of the one eliminated.
+// the sum over the steps of (later set size)^2 list operations for min-degree and maximum
+// cardinality; min-fill also recounts the fill of every vertex within two steps of the one
+// eliminated.
 EliminationOrder eliminationOrder(const PrimalGraph& graph, EliminationHeuristic heuristic, std::int32_t maxWidth,
                                   std::chrono::steady_clock::time_point deadline);
 

@@ -41,18 +41,31 @@ mpz_int product(std::vector<mpz_int> items) {
   return std::move(items.front());
 }
 
-// Integer values: the count (slot 0, a true variable adds nothing to the degree) or the
-// spectrum (a true variable shifts by one slot).
+// Integer values. For the count, a state's value is its count (countLimbs long). For the
+// spectrum, it is the polynomial sum_k N(k) x^k over the sets of the node's subtree, from the
+// node's lowest degree on: slot j (of `slot` limbs) holds the coefficient of x^(lowest + j).
+// No coefficient, at any node, passes the formula's count (a set below a node, with its bag
+// state and every other variable true, is a satisfying set of its own), so the slots are sized
+// by the count, and the lowest degrees come from the count pass, which tracks the smallest
+// satisfying set below every state.
 class IntegerKind {
  public:
-  IntegerKind(const EliminationTree& tree, std::int32_t variables, bool spectrum)
+  // The count pass, tracking the smallest sets.
+  IntegerKind(const EliminationTree& tree) : IntegerKind(tree, 0, {}) {
+    minima_.resize(static_cast<std::size_t>(tree.nodeCount()));
+    lowest_.assign(static_cast<std::size_t>(tree.nodeCount()), 0);
+  }
+  // The spectrum pass, with slots of `slot` limbs and the lowest degree of every node.
+  IntegerKind(const EliminationTree& tree, std::size_t slot, std::vector<std::int32_t> lowest)
       : tree_(tree),
-        shift_(spectrum ? spectrumSlotLimbs(variables) : 0),
+        slot_(slot),
+        lowest_(std::move(lowest)),
         limbs_(static_cast<std::size_t>(tree.nodeCount())),
         values_(static_cast<std::size_t>(tree.nodeCount())) {
     for (std::int32_t node = 0; node < tree.nodeCount(); ++node) {
       const std::int32_t subtree = tree.subtreeSize(node);
-      limbs_[at(node)] = spectrum ? spectrumLimbs(subtree, variables) : countLimbs(subtree);
+      limbs_[at(node)] = slot == 0 ? countLimbs(subtree)
+                                   : static_cast<std::size_t>(subtree - lowest_[at(node)] + 1) * slot;
     }
     for (std::int32_t node = 0; node < tree.nodeCount(); ++node) {
       std::size_t sum = 0;
@@ -67,36 +80,64 @@ class IntegerKind {
   };
   Worker worker() const { return Worker{std::vector<mp_limb_t>(scratch_), std::vector<mp_limb_t>(scratch_)}; }
 
-  void open(std::int32_t node, std::size_t states) { values_[at(node)].assign(states * limbs_[at(node)], 0); }
-  std::uint64_t stateCost(std::int32_t node) const { return 2 * limbs_[at(node)] + 8; }
+  void open(std::int32_t node, std::size_t states) {
+    values_[at(node)].assign(states * limbs_[at(node)], 0);
+    if (!minima_.empty()) minima_[at(node)].assign(states, 0);
+  }
   void close(std::int32_t node) {
-    for (const std::int32_t child : tree_.children(node)) std::vector<mp_limb_t>().swap(values_[at(child)]);
+    if (!minima_.empty()) {
+      const std::vector<std::int32_t>& minima = minima_[at(node)];
+      lowest_[at(node)] = minima.empty() ? 0 : *std::min_element(minima.begin(), minima.end());
+    }
+    for (const std::int32_t child : tree_.children(node)) {
+      std::vector<mp_limb_t>().swap(values_[at(child)]);
+      if (!minima_.empty()) std::vector<std::int32_t>().swap(minima_[at(child)]);
+    }
   }
 
   void state(Worker& worker, const StateContext& context) {
     const std::size_t limbs = limbs_[at(context.node)];
     mp_limb_t* out = values_[at(context.node)].data() + context.rank * limbs;
-    if (context.zeroAllowed) addProduct(worker, context.node, context.falseRanks, out, limbs);
-    addProduct(worker, context.node, context.trueRanks, out + shift_, limbs - shift_);
+    if (context.zeroAllowed) addProduct(worker, context.node, context.falseRanks, 0, out, limbs);
+    addProduct(worker, context.node, context.trueRanks, 1, out, limbs);
+    if (!minima_.empty()) {
+      const auto children = tree_.children(context.node);
+      const auto smallest = [&](std::span<const std::uint32_t> ranks) {
+        std::int32_t sum = 0;
+        for (std::size_t c = 0; c < children.size(); ++c) sum += minima_[at(children[c])][ranks[c]];
+        return sum;
+      };
+      const std::int32_t withTrue = 1 + smallest(context.trueRanks);
+      minima_[at(context.node)][context.rank] =
+          context.zeroAllowed ? std::min(smallest(context.falseRanks), withTrue) : withTrue;
+    }
   }
 
-  // The value of the root's one state.
+  // The value of the root's one state, and the degree of its slot 0.
   mpz_int rootValue(std::int32_t root) const { return fromLimbs(values_[at(root)].data(), limbs_[at(root)]); }
+  const std::vector<std::int32_t>& lowest() const { return lowest_; }
 
  private:
   static std::size_t at(std::int32_t node) { return static_cast<std::size_t>(node); }
 
-  // out (limbs long) += the product of the children's values at `ranks` (1 without children).
-  void addProduct(Worker& worker, std::int32_t node, std::span<const std::uint32_t> ranks, mp_limb_t* out,
-                  std::size_t limbs) const {
+  // out (limbs long) += x^degree times the product of the children's values at `ranks` (1
+  // without children), degree being the node's variable's value.
+  void addProduct(Worker& worker, std::int32_t node, std::span<const std::uint32_t> ranks, std::int32_t degree,
+                  mp_limb_t* out, std::size_t limbs) const {
     const auto children = tree_.children(node);
+    // Where the product's slot 0 lands in the node's slots (none for the count).
+    std::int64_t shift = degree - lowest_[at(node)];
+    for (const std::int32_t child : children) shift += lowest_[at(child)];
+    if (slot_ == 0) shift = 0;
     if (children.empty()) {
-      mpn_add_1(out, out, static_cast<mp_size_t>(limbs), 1);
+      // The product is 1, and x^degree lies in the node's range.
+      const std::size_t at = static_cast<std::size_t>(shift) * slot_;
+      mpn_add_1(out + at, out + at, static_cast<mp_size_t>(limbs - at), 1);
       return;
     }
     const auto valueOf = [&](std::size_t c) {
-      const std::size_t childLimbs = limbs_[at(children[c])];
-      const mp_limb_t* value = values_[at(children[c])].data() + ranks[c] * childLimbs;
+      const std::size_t childLimbs = limbs_[this->at(children[c])];
+      const mp_limb_t* value = values_[this->at(children[c])].data() + ranks[c] * childLimbs;
       return std::pair{value, significant(value, childLimbs)};
     };
     auto [value, length] = valueOf(0);
@@ -112,16 +153,26 @@ class IntegerKind {
       value = target;
       target = target == worker.first.data() ? worker.second.data() : worker.first.data();
     }
-    // Never fails: every value is a count of sets of the variables below the node, which the
-    // node's length holds.
+    if (shift >= 0) {
+      out += static_cast<std::size_t>(shift) * slot_;
+      limbs -= static_cast<std::size_t>(shift) * slot_;
+    } else {
+      // The product's slots below the node's lowest degree are empty.
+      const std::size_t skip = static_cast<std::size_t>(-shift) * slot_;
+      value += std::min(skip, length);
+      length -= std::min(skip, length);
+    }
+    // Never fails: every value is a number of sets below the node, which its limbs hold.
     if (length > limbs) throw std::logic_error("exact counter: a value outgrew its limbs");
-    mpn_add(out, out, static_cast<mp_size_t>(limbs), value, static_cast<mp_size_t>(length));
+    if (length > 0) mpn_add(out, out, static_cast<mp_size_t>(limbs), value, static_cast<mp_size_t>(length));
   }
 
   const EliminationTree& tree_;
-  std::size_t shift_;
+  std::size_t slot_ = 0;
+  std::vector<std::int32_t> lowest_;
   std::vector<std::size_t> limbs_;
   std::vector<std::vector<mp_limb_t>> values_;
+  std::vector<std::vector<std::int32_t>> minima_;  // count pass: the smallest set below each state
   std::size_t scratch_ = 1;
 };
 
@@ -146,7 +197,6 @@ class ProbabilityKind {
 
   struct Worker {};
   Worker worker() const { return {}; }
-  std::uint64_t stateCost(std::int32_t node) const { return 8 * laws_.size() * (tree_.children(node).size() + 1); }
 
   void open(std::int32_t node, std::size_t states) {
     values_[at(node)].assign(states * 2 * laws_.size(), WideReal());
@@ -255,27 +305,27 @@ ExactResult exactCount(const Problem& problem, const ExactPlan& plan, const Exac
     for (const std::int32_t root : tree.roots()) values.push_back(kind.rootValue(root));
     return product(std::move(values));
   };
+  IntegerKind counting(tree);
+  walkTree(tree, counting, threads, problem.variableCount, settings.blockStates);
+  result.count = rootProduct(counting);
   if (settings.spectrum) {
-    IntegerKind kind(tree, problem.variableCount, true);
-    walkTree(tree, kind, threads, problem.variableCount);
+    const std::size_t slot = (mpz_sizeinbase(result.count.backend().data(), 2) + 63) / 64;
+    IntegerKind kind(tree, slot, counting.lowest());
+    walkTree(tree, kind, threads, problem.variableCount, settings.blockStates);
     const mpz_int whole = rootProduct(kind);
-    const std::size_t slot = spectrumSlotLimbs(problem.variableCount);
+    std::size_t offset = 0;  // the degree of the product's slot 0
+    for (const std::int32_t root : tree.roots()) offset += static_cast<std::size_t>(counting.lowest()[static_cast<std::size_t>(root)]);
     const mp_limb_t* limbs = mpz_limbs_read(whole.backend().data());
     const std::size_t size = mpz_size(whole.backend().data());
-    result.spectrum.reserve(n + 1);
-    for (std::size_t k = 0; k <= n; ++k) {
-      const std::size_t first = std::min(size, k * slot);
-      result.spectrum.push_back(fromLimbs(limbs + first, std::min(size, first + slot) - first));
-      result.count += result.spectrum.back();
+    result.spectrum.assign(n + 1, mpz_int(0));
+    for (std::size_t k = offset; k <= n; ++k) {
+      const std::size_t first = std::min(size, (k - offset) * slot);
+      result.spectrum[k] = fromLimbs(limbs + first, std::min(size, first + slot) - first);
     }
-  } else {
-    IntegerKind kind(tree, problem.variableCount, false);
-    walkTree(tree, kind, threads, problem.variableCount);
-    result.count = rootProduct(kind);
   }
   if (!settings.laws.empty()) {
     ProbabilityKind kind(tree, settings.laws);
-    walkTree(tree, kind, threads, problem.variableCount);
+    walkTree(tree, kind, threads, problem.variableCount, settings.blockStates);
     result.probabilities = kind.result();
   }
   return result;

@@ -20,10 +20,13 @@ struct ExactSettings {
   std::int32_t maxWidth = 63;
   // The bytes the tables may hold at once; 0: no limit.
   std::uint64_t memoryLimit = 0;
-  // Time for finding the decomposition (both heuristics together), in seconds.
+  // Time for finding the decomposition (all heuristics together), in seconds.
   double decompositionSeconds = 5.0;
   // Threads for the large tables (>= 1); the digits are the same for any number.
   std::int32_t threads = 1;
+  // A table of more than two blocks of this many states is shared out between the threads
+  // block by block.
+  std::size_t blockStates = 1024;
   // Also N(k), the satisfying sets of each size k = 0 .. n, exactly.
   bool spectrum = false;
   // Also, for each law, the probability that the formula holds and that it fails.
@@ -47,12 +50,12 @@ struct DecompositionCandidate {
   std::int32_t width = 0;
   bool complete = false;   // false: stopped beyond maxWidth or out of time
   bool outOfTime = false;
-  double seconds = 0.0;    // estimated CPU seconds (complete orders only)
-  std::uint64_t bytes = 0;  // estimated peak bytes (complete orders only)
+  double seconds = 0.0;    // estimated CPU seconds (complete orders only; 0 beyond the memory limit)
+  std::uint64_t bytes = 0;  // estimated peak bytes (complete orders only; UINT64_MAX beyond the memory limit)
 };
 
 // The decomposition the exact counter would use and what its tables would cost, found without
-// running the dynamic programme: both heuristics are tried within the time allowed, and the
+// running the dynamic programme: every heuristic is tried within the time allowed, and the
 // complete order of smaller estimated time is kept (of smaller width on a tie).
 struct ExactPlan {
   // Decided without any table: some clause is empty (no satisfying set).

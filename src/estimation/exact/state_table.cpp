@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -90,6 +91,9 @@ StateTable::StateTable(std::int32_t bits, std::span<const std::uint64_t> inside,
       std::vector<std::uint64_t>().swap(part);
     }
   } else {
+    // Sized beforehand: a list grown by doubling would hold up to twice the room, and three
+    // times while it moves.
+    keys_.reserve(static_cast<std::size_t>(count(bits, inside, std::ldexp(1.0, 40))));
     list(masks, bits - 1, 0, keys_);
   }
   if (keys_.size() >= std::size_t{0xFFFFFFFFU}) throw std::length_error("StateTable: more than 2^32 - 2 states");

@@ -55,13 +55,13 @@ struct StateContext {
 //   Worker worker();                        builds one
 //   void open(node, states);                 makes room for the node's values
 //   void state(Worker&, const StateContext&); computes one state's value (writes only its own)
-//   std::uint64_t stateCost(node);           the work of one state, in limb operations
 //   void close(node);                        the node's children's values are no longer needed
 // Every state's value is computed alone, the same way for any number of threads, so the
-// result does not depend on them. Nodes whose tables are large are split into blocks of
-// states run on `threads` threads; small ones run on the calling thread.
+// result does not depend on them. A node of more than two blocks of `blockStates` states has
+// its blocks run on `threads` threads; smaller ones run on the calling thread.
 template <typename Kind>
-void walkTree(const EliminationTree& tree, Kind& kind, std::int32_t threads, std::int32_t variableCount) {
+void walkTree(const EliminationTree& tree, Kind& kind, std::int32_t threads, std::int32_t variableCount,
+              std::size_t blockStates) {
   const std::int32_t n = tree.nodeCount();
   std::vector<StateTable> tables(static_cast<std::size_t>(n));
   std::vector<std::int32_t> bagBit(static_cast<std::size_t>(variableCount), -1);
@@ -106,17 +106,16 @@ void walkTree(const EliminationTree& tree, Kind& kind, std::int32_t threads, std
         kind.state(worker, StateContext{node, rank, zeroAllowed, falseRanks, trueRanks});
       }
     };
-    constexpr std::size_t kBlockStates = 1024;
-    constexpr std::uint64_t kParallelWork = std::uint64_t{1} << 18;
     const std::size_t states = table.size();
-    if (threads > 1 && states > kBlockStates && states * kind.stateCost(node) > kParallelWork) {
+    const std::size_t blockSize = std::max<std::size_t>(blockStates, 1);
+    if (threads > 1 && states > 2 * blockSize) {
       while (workers.size() < static_cast<std::size_t>(threads)) workers.push_back(kind.worker());
       std::vector<std::vector<std::uint32_t>> ranks(static_cast<std::size_t>(threads));
-      const auto blocks = static_cast<std::int64_t>((states + kBlockStates - 1) / kBlockStates);
+      const auto blocks = static_cast<std::int64_t>((states + blockSize - 1) / blockSize);
       runBlocks(0, blocks, threads, [&](std::int32_t w, std::int64_t block) {
-        const std::size_t first = static_cast<std::size_t>(block) * kBlockStates;
+        const std::size_t first = static_cast<std::size_t>(block) * blockSize;
         run(workers[static_cast<std::size_t>(w)], ranks[static_cast<std::size_t>(w)], first,
-            std::min(states, first + kBlockStates));
+            std::min(states, first + blockSize));
       });
     } else {
       run(workers.front(), soloRanks, 0, states);
