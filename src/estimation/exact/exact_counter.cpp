@@ -86,12 +86,12 @@ class IntegerKind {
   }
   void close(std::int32_t node) {
     if (!minima_.empty()) {
-      const std::vector<std::int32_t>& minima = minima_[at(node)];
+      const PageVector<std::int32_t>& minima = minima_[at(node)];
       lowest_[at(node)] = minima.empty() ? 0 : *std::min_element(minima.begin(), minima.end());
     }
     for (const std::int32_t child : tree_.children(node)) {
-      std::vector<mp_limb_t>().swap(values_[at(child)]);
-      if (!minima_.empty()) std::vector<std::int32_t>().swap(minima_[at(child)]);
+      PageVector<mp_limb_t>().swap(values_[at(child)]);
+      if (!minima_.empty()) PageVector<std::int32_t>().swap(minima_[at(child)]);
     }
   }
 
@@ -171,8 +171,8 @@ class IntegerKind {
   std::size_t slot_ = 0;
   std::vector<std::int32_t> lowest_;
   std::vector<std::size_t> limbs_;
-  std::vector<std::vector<mp_limb_t>> values_;
-  std::vector<std::vector<std::int32_t>> minima_;  // count pass: the smallest set below each state
+  std::vector<PageVector<mp_limb_t>> values_;
+  std::vector<PageVector<std::int32_t>> minima_;  // count pass: the smallest set below each state
   std::size_t scratch_ = 1;
 };
 
@@ -210,7 +210,7 @@ class ProbabilityKind {
     }
   }
   void close(std::int32_t node) {
-    for (const std::int32_t child : tree_.children(node)) std::vector<WideReal>().swap(values_[at(child)]);
+    for (const std::int32_t child : tree_.children(node)) PageVector<WideReal>().swap(values_[at(child)]);
   }
 
   void state(Worker&, const StateContext& context) {
@@ -264,7 +264,7 @@ class ProbabilityKind {
 
   const EliminationTree& tree_;
   const std::vector<VariableProbabilities>& laws_;
-  std::vector<std::vector<WideReal>> values_;
+  std::vector<PageVector<WideReal>> values_;
   std::vector<WideReal> totals_;
   std::vector<WideReal> childTotals_;  // of the node open, per law
 };

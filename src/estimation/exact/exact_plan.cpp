@@ -16,12 +16,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The cost model, in nanoseconds on one core of the machine the README's figures come from
-// (bench/exact.sh measures the estimate against the run): listing a state and testing its own
-// clauses; finding a child's state in the child's table (a hash probe, mostly a cache miss);
-// one limb of an addition; one limb product of a schoolbook multiplication; one law's
-// extended-range operations per child and state.
+// (bench/exact.sh measures the estimate against the run): a node's fixed cost (its table and
+// values set up and dropped); listing a state and testing its own clauses; finding a child's
+// state in the child's table, a hash probe, dearer once the table outgrows the caches (a miss
+// on the index, the key and the value); one limb of an addition; one limb product of a
+// schoolbook multiplication; one law's extended-range operations per child and state.
+constexpr double kNodeNs = 1500.0;
 constexpr double kStateNs = 12.0;
 constexpr double kLookupNs = 14.0;
+constexpr double kFarLookupNs = 70.0;
+constexpr double kCachedTableBytes = 1 << 20;
 constexpr double kLimbNs = 0.45;
 constexpr double kLimbProductNs = 0.35;
 constexpr double kLawNs = 9.0;
@@ -52,9 +56,13 @@ PassCost passCost(const EliminationTree& tree, const std::vector<double>& states
     held[i] = static_cast<double>(StateTable::bytesFor(static_cast<std::uint64_t>(states[i]))) + states[i] * valueBytes(node);
     alive += held[i];
     cost.bytes = std::max(cost.bytes, alive);
-    for (const std::int32_t child : tree.children(node)) alive -= held[static_cast<std::size_t>(child)];
-    const auto children = static_cast<double>(tree.children(node).size());
-    cost.seconds += states[i] * (kStateNs + 2.0 * children * kLookupNs + stateNs(node)) * 1e-9;
+    double lookups = 0.0;
+    for (const std::int32_t child : tree.children(node)) {
+      const double childBytes = held[static_cast<std::size_t>(child)];
+      alive -= childBytes;
+      lookups += 2.0 * (childBytes > kCachedTableBytes ? kFarLookupNs : kLookupNs);
+    }
+    cost.seconds += (kNodeNs + states[i] * (kStateNs + lookups + stateNs(node))) * 1e-9;
   }
   return cost;
 }

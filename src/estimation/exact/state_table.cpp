@@ -39,7 +39,8 @@ struct MasksByLowestBit {
 };
 
 // Appends the states extending `state` (its bits above `bit` decided) in increasing order.
-void list(const MasksByLowestBit& masks, std::int32_t bit, std::uint64_t state, std::vector<std::uint64_t>& out) {
+template <typename Out>
+void list(const MasksByLowestBit& masks, std::int32_t bit, std::uint64_t state, Out& out) {
   if (bit < 0) {
     out.push_back(state);
     return;
@@ -66,7 +67,6 @@ StateTable::StateTable(std::int32_t bits, std::span<const std::uint64_t> inside,
   const MasksByLowestBit masks(bits, inside);
   if (threads > 1 && bits > kPrefixBits && count(bits, inside, kParallelStates) > kParallelStates) {
     // Blocks: the allowed values of the top kPrefixBits bits, each listed apart, joined in order.
-    std::vector<std::uint64_t> prefixes;
     const std::int32_t low = bits - kPrefixBits;
     std::vector<std::uint64_t> top;
     list(MasksByLowestBit(kPrefixBits, [&] {
@@ -78,7 +78,7 @@ StateTable::StateTable(std::int32_t bits, std::span<const std::uint64_t> inside,
            return shifted;
          }()),
          kPrefixBits - 1, 0, top);
-    std::vector<std::vector<std::uint64_t>> parts(top.size());
+    std::vector<PageVector<std::uint64_t>> parts(top.size());
     runBlocks(0, static_cast<std::int64_t>(top.size()), threads, [&](std::int32_t, std::int64_t block) {
       const auto b = static_cast<std::size_t>(block);
       list(masks, low - 1, top[b] << low, parts[b]);
@@ -88,7 +88,7 @@ StateTable::StateTable(std::int32_t bits, std::span<const std::uint64_t> inside,
     keys_.reserve(total);
     for (auto& part : parts) {
       keys_.insert(keys_.end(), part.begin(), part.end());
-      std::vector<std::uint64_t>().swap(part);
+      PageVector<std::uint64_t>().swap(part);
     }
   } else {
     // Sized beforehand: a list grown by doubling would hold up to twice the room, and three

@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+#include "estimation/exact/page_allocator.hpp"
+
 namespace monocount {
 
 // The states of a node of the elimination tree: the assignments of its later set (`bits`
@@ -44,8 +46,8 @@ class StateTable {
 
  private:
   static constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
-  std::vector<std::uint64_t> keys_;
-  std::vector<std::uint32_t> slots_;  // rank + 1, 0 for an empty slot
+  PageVector<std::uint64_t> keys_;
+  PageVector<std::uint32_t> slots_;  // rank + 1, 0 for an empty slot
   std::int32_t shift_ = 63;
 };
 
