@@ -67,7 +67,7 @@ TEST(ExactCounter, CountSpectrumAndBothChancesMatchEnumerationOnEveryShape) {
       falsity.push_back(1.0 - truth.back());
     }
     ExactSettings settings;
-    settings.spectrum = true;
+    settings.spectrum = SpectrumMode::exact;
     // A per-variable law, and one whose failures are rare far below double's epsilon.
     settings.laws = {VariableProbabilities::perVariable(truth, falsity),
                      VariableProbabilities::perVariable(std::vector<double>(truth.size(), 1.0),
@@ -78,6 +78,14 @@ TEST(ExactCounter, CountSpectrumAndBothChancesMatchEnumerationOnEveryShape) {
     EXPECT_EQ(result.count, mpz_int(support::enumeratedCount(f))) << shape.name;
     ASSERT_EQ(result.spectrum.size(), bySize.size()) << shape.name;
     for (std::size_t k = 0; k < bySize.size(); ++k) EXPECT_EQ(result.spectrum[k], mpz_int(bySize[k])) << shape.name << " k " << k;
+    settings.spectrum = SpectrumMode::floating;
+    const ExactResult floating = exactCount(support::toProblem(f), settings);
+    ASSERT_EQ(floating.spectrumWide.size(), bySize.size()) << shape.name;
+    for (std::size_t k = 0; k < bySize.size(); ++k) {
+      const double exact = static_cast<double>(bySize[k]);
+      EXPECT_LE(std::fabs(floating.spectrumWide[k].toDouble() - exact), exact * floating.spectrumRelativeError)
+          << shape.name << " k " << k;
+    }
     for (std::size_t law = 0; law < settings.laws.size(); ++law) {
       const auto [holds, fails] = enumeratedChances(f, law == 0 ? truth : std::vector<double>(truth.size(), 1.0),
                                                     law == 0 ? falsity : std::vector<double>(truth.size(), 1e-40));
@@ -98,7 +106,7 @@ TEST(ExactCounter, SameDigitsOnOneAndThreeThreads) {
   const Problem problem = support::toProblem(support::torusVertexCover(6, 7));
   ExactSettings settings;
   settings.blockStates = 16;
-  settings.spectrum = true;
+  settings.spectrum = SpectrumMode::exact;
   settings.laws = {VariableProbabilities::uniform(0.3)};
   const ExactResult one = exactCount(problem, settings);
   settings.threads = 3;

@@ -2,15 +2,16 @@
 // heuristic finds, the plan's estimates of time and memory, the CPU seconds and the memory
 // the run took, and its answers checked against independent references.
 //
-//   exact_bench [--spectrum] [--probability P]... [--law SEED] [--threads K] [--max-width W]
-//               [--memory BYTES] [--digits] FAMILY ARGS...
+//   exact_bench [--spectrum | --exact-spectrum | --floating-spectrum] [--probability P]...
+//               [--law SEED] [--threads K] [--max-width W] [--memory BYTES] [--digits] FAMILY ARGS...
 //
 // FAMILY ARGS: path N | cycle N | tree N SEED | grid W H | torus W H | king W H |
 //   random3 N M SEED (distinct clauses of three variables)
 // --probability P  the chance that the formula holds (and fails) when every variable is true
 //                  with chance P; --law SEED the same under a law with a chance per variable,
 //                  drawn uniformly from [0.05, 0.95] by std::mt19937_64(SEED).
-// --digits prints the count in decimal.
+// --spectrum computes N(k) exactly unless the plan finds the extended-range floating point
+// much cheaper; the other two force one or the other. --digits prints the count in decimal.
 //
 // References: the count by Fibonacci (path), Lucas (cycle), the tree DP, the grid and torus
 // transfer matrices, the frontier DP (king, random3 beyond 64 variables) and the component
@@ -112,7 +113,11 @@ int main(int argc, char** argv) {
         return text;
       };
       if (option == "--spectrum") {
-        settings.spectrum = true;
+        settings.spectrum = SpectrumMode::cheaper;
+      } else if (option == "--exact-spectrum") {
+        settings.spectrum = SpectrumMode::exact;
+      } else if (option == "--floating-spectrum") {
+        settings.spectrum = SpectrumMode::floating;
       } else if (option == "--digits") {
         digits = true;
       } else if (option == "--probability") {
@@ -195,19 +200,39 @@ int main(int argc, char** argv) {
     std::cout << "count: " << result.countWide() << " (" << decimal.size() << " digits); " << how << ": "
               << verdict(result.count == reference) << '\n';
     if (digits) std::cout << "digits: " << decimal << '\n';
-    if (settings.spectrum) {
-      mpz_int sum;
-      for (const mpz_int& n : result.spectrum) sum += n;
-      std::cout << "spectrum: " << result.spectrum.size() << " numbers; sum " << verdict(sum == reference);
+    if (settings.spectrum != SpectrumMode::none) {
+      const bool exact = plan.spectrum == SpectrumMode::exact;
+      std::cout << "spectrum: " << result.spectrumWide.size() << " numbers, "
+                << (exact ? "exact" : "floating, relative error at most " + toString(WideReal(result.spectrumRelativeError), 3));
+      // The sum against the count; the path's numbers against C(k + 1, n - k).
+      WideReal sum;
+      for (const WideReal& number : result.spectrumWide) sum += number;
+      const double sumError = std::fabs(((sum - result.countWide()) / result.countWide()).toDouble());
+      if (exact) {
+        mpz_int exactSum;
+        for (const mpz_int& number : result.spectrum) exactSum += number;
+        std::cout << "; sum " << verdict(exactSum == reference);
+      } else {
+        std::cout << "; sum within " << sumError << " of the count";
+      }
       if (family.is("path", 1)) {
         const int n = formula.variables;
         bool agrees = true;
-        for (int k = 0; k <= n && agrees; ++k) {
+        double worst = 0.0;
+        for (int k = 0; k <= n; ++k) {
           mpz_int binomial;
           if (k + 1 >= n - k) mpz_bin_uiui(binomial.backend().data(), static_cast<unsigned long>(k + 1), static_cast<unsigned long>(n - k));
-          agrees = result.spectrum[static_cast<std::size_t>(k)] == binomial;
+          if (exact) {
+            agrees = agrees && result.spectrum[static_cast<std::size_t>(k)] == binomial;
+          } else if (binomial != 0) {
+            const WideReal want = toWideReal(binomial);
+            worst = std::max(worst, std::fabs(((result.spectrumWide[static_cast<std::size_t>(k)] - want) / want).toDouble()));
+          } else {
+            agrees = agrees && result.spectrumWide[static_cast<std::size_t>(k)].isZero();
+          }
         }
-        std::cout << "; C(k + 1, n - k): " << verdict(agrees);
+        std::cout << "; C(k + 1, n - k): " << verdict(agrees && worst <= result.spectrumRelativeError);
+        if (!exact) std::cout << " (largest relative error " << worst << ")";
       }
       std::cout << '\n';
     }
@@ -217,17 +242,17 @@ int main(int argc, char** argv) {
                 << (std::isnan(uniform[law]) ? "per-variable law" : "p = " + std::to_string(uniform[law])) << ": holds "
                 << chance.holds << ", fails " << chance.fails << ", holds + fails - 1 = "
                 << (chance.holds + chance.fails - WideReal(1.0));
-      if (settings.spectrum && !std::isnan(uniform[law])) {
+      if (settings.spectrum != SpectrumMode::none && !std::isnan(uniform[law])) {
         // sum_k N(k) p^k (1 - p)^(n - k), every term in WideReal.
         const WideReal p(uniform[law]);
         const WideReal q(1.0 - uniform[law]);
-        const std::size_t n = result.spectrum.size() - 1;
+        const std::size_t n = result.spectrumWide.size() - 1;
         std::vector<WideReal> qPowers(n + 1, WideReal(1.0));
         for (std::size_t j = 1; j <= n; ++j) qPowers[j] = qPowers[j - 1] * q;
         WideReal fromSpectrum;
         WideReal pPower(1.0);
         for (std::size_t k = 0; k <= n; ++k) {
-          fromSpectrum += toWideReal(result.spectrum[k]) * pPower * qPowers[n - k];
+          fromSpectrum += result.spectrumWide[k] * pPower * qPowers[n - k];
           pPower *= p;
         }
         std::cout << "; from the spectrum " << fromSpectrum << " (relative difference "

@@ -3,6 +3,8 @@
 #include <gmp.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -176,6 +178,163 @@ class IntegerKind {
   std::size_t scratch_ = 1;
 };
 
+// A non-negative number m 2^e with m = 0 or 1 <= m < 2: the floating spectrum's coefficients.
+// Adding or multiplying two rounds once (the smaller addend is scaled by an exact power of two).
+struct Scaled {
+  double mantissa = 0.0;
+  std::int32_t exponent = 0;
+};
+static_assert(sizeof(Scaled) == kFloatingNumberBytes);
+
+// 2^-d for d = 0 .. 64: below that an addend is lost in the rounding anyway.
+const std::array<double, 65> kHalvings = [] {
+  std::array<double, 65> halvings{};
+  for (std::size_t d = 0; d < halvings.size(); ++d) halvings[d] = std::ldexp(1.0, -static_cast<int>(d));
+  return halvings;
+}();
+
+inline void addTo(Scaled& sum, Scaled term) {
+  if (term.mantissa == 0.0) return;
+  Scaled large = sum;
+  if (large.mantissa == 0.0) {
+    sum = term;
+    return;
+  }
+  if (large.exponent < term.exponent) std::swap(large, term);
+  const auto distance = static_cast<std::uint32_t>(large.exponent - term.exponent);
+  if (distance < kHalvings.size()) large.mantissa += term.mantissa * kHalvings[distance];
+  if (large.mantissa >= 2.0) {
+    large.mantissa *= 0.5;
+    ++large.exponent;
+  }
+  sum = large;
+}
+
+inline Scaled times(Scaled a, Scaled b) {
+  if (a.mantissa == 0.0 || b.mantissa == 0.0) return {};
+  Scaled product{a.mantissa * b.mantissa, a.exponent + b.exponent};
+  if (product.mantissa >= 2.0) {
+    product.mantissa *= 0.5;
+    ++product.exponent;
+  }
+  return product;
+}
+
+// The spectrum in floating point: per state, the coefficients of the node's polynomial from its
+// lowest degree on (as IntegerKind), products of children by plain convolution. Every
+// coefficient is a sum of products of non-negative numbers, so its relative error is at most
+// (1 + 2^-53)^K - 1 for K the roundings any of its terms goes through; K is bounded per node
+// (roundings(node)): the most of its children's, plus one for the multiplication and the
+// additions of each further child's convolution (a convolution term passes at most as many
+// additions as the shorter factor has coefficients), plus one for the sum over the node's
+// variable.
+class FloatingSpectrumKind {
+ public:
+  FloatingSpectrumKind(const EliminationTree& tree, std::vector<std::int32_t> lowest)
+      : tree_(tree),
+        lowest_(std::move(lowest)),
+        length_(static_cast<std::size_t>(tree.nodeCount())),
+        roundings_(static_cast<std::size_t>(tree.nodeCount()), 0),
+        values_(static_cast<std::size_t>(tree.nodeCount())) {
+    for (std::int32_t node = 0; node < tree.nodeCount(); ++node) {
+      length_[at(node)] = static_cast<std::size_t>(tree.subtreeSize(node) - lowest_[at(node)] + 1);
+      std::size_t sum = 0;
+      std::size_t shorter = 0;
+      std::int64_t most = 0;
+      for (const std::int32_t child : tree.children(node)) {
+        most = std::max(most, roundings_[at(child)]);
+        if (sum > 0) shorter += std::min(sum, length_[at(child)]) + 1;
+        sum += length_[at(child)];
+      }
+      roundings_[at(node)] = most + static_cast<std::int64_t>(shorter) + 1;
+      scratch_ = std::max(scratch_, sum);
+    }
+  }
+
+  struct Worker {
+    std::vector<Scaled> first;
+    std::vector<Scaled> second;
+  };
+  Worker worker() const { return Worker{std::vector<Scaled>(scratch_), std::vector<Scaled>(scratch_)}; }
+  void open(std::int32_t node, std::size_t states) { values_[at(node)].assign(states * length_[at(node)], Scaled{}); }
+  void close(std::int32_t node) {
+    for (const std::int32_t child : tree_.children(node)) PageVector<Scaled>().swap(values_[at(child)]);
+  }
+
+  void state(Worker& worker, const StateContext& context) {
+    Scaled* out = values_[at(context.node)].data() + context.rank * length_[at(context.node)];
+    if (context.zeroAllowed) addProduct(worker, context.node, context.falseRanks, 0, out);
+    addProduct(worker, context.node, context.trueRanks, 1, out);
+  }
+
+  // The roots' polynomials multiplied, from degree 0 to n, and the roundings bound.
+  std::vector<WideReal> spectrum(std::int32_t variables, std::int64_t& roundings) const {
+    std::vector<Scaled> whole{Scaled{1.0, 0}};
+    std::size_t offset = 0;
+    roundings = 0;
+    for (const std::int32_t root : tree_.roots()) {
+      const Scaled* value = values_[at(root)].data();
+      const std::size_t length = length_[at(root)];
+      std::vector<Scaled> next(whole.size() + length - 1);
+      for (std::size_t i = 0; i < whole.size(); ++i) {
+        for (std::size_t j = 0; j < length; ++j) addTo(next[i + j], times(whole[i], value[j]));
+      }
+      roundings = std::max(roundings, roundings_[at(root)]) + static_cast<std::int64_t>(std::min(whole.size(), length)) + 1;
+      whole.swap(next);
+      offset += static_cast<std::size_t>(lowest_[at(root)]);
+    }
+    std::vector<WideReal> result(static_cast<std::size_t>(variables) + 1);
+    for (std::size_t j = 0; j < whole.size() && offset + j < result.size(); ++j) {
+      result[offset + j] = WideReal::scaled(whole[j].mantissa, whole[j].exponent);
+    }
+    return result;
+  }
+
+ private:
+  static std::size_t at(std::int32_t node) { return static_cast<std::size_t>(node); }
+
+  void addProduct(Worker& worker, std::int32_t node, std::span<const std::uint32_t> ranks, std::int32_t degree,
+                  Scaled* out) const {
+    const auto children = tree_.children(node);
+    std::int64_t shift = degree - lowest_[at(node)];
+    for (const std::int32_t child : children) shift += lowest_[at(child)];
+    const Scaled one{1.0, 0};
+    const Scaled* value = &one;
+    std::size_t length = 1;
+    Scaled* target = worker.first.data();
+    for (std::size_t c = 0; c < children.size(); ++c) {
+      const std::size_t childLength = length_[at(children[c])];
+      const Scaled* child = values_[at(children[c])].data() + ranks[c] * childLength;
+      if (c == 0) {
+        value = child;
+        length = childLength;
+        continue;
+      }
+      std::fill(target, target + length + childLength - 1, Scaled{});
+      for (std::size_t i = 0; i < length; ++i) {
+        for (std::size_t j = 0; j < childLength; ++j) addTo(target[i + j], times(value[i], child[j]));
+      }
+      value = target;
+      length += childLength - 1;
+      target = target == worker.first.data() ? worker.second.data() : worker.first.data();
+    }
+    // Coefficient i of the product is the node's coefficient i + shift; those below the node's
+    // lowest degree are zero.
+    const std::size_t nodeLength = length_[at(node)];
+    for (std::size_t i = shift < 0 ? static_cast<std::size_t>(-shift) : 0; i < length; ++i) {
+      const auto j = static_cast<std::size_t>(static_cast<std::int64_t>(i) + shift);
+      if (j < nodeLength) addTo(out[j], value[i]);
+    }
+  }
+
+  const EliminationTree& tree_;
+  std::vector<std::int32_t> lowest_;
+  std::vector<std::size_t> length_;
+  std::vector<std::int64_t> roundings_;
+  std::vector<PageVector<Scaled>> values_;
+  std::size_t scratch_ = 1;
+};
+
 // Chances under several laws at once: per state and law, the chance of the assignments below
 // the node that meet every clause decided at or below it (holds), and of those that fail one
 // (fails); per node and law, the chance of all assignments below it (total, the product of
@@ -289,7 +448,10 @@ ExactResult exactCount(const Problem& problem, const ExactPlan& plan, const Exac
   ExactResult result;
   const auto n = static_cast<std::size_t>(problem.variableCount);
   if (plan.emptyClause) {
-    if (settings.spectrum) result.spectrum.assign(n + 1, mpz_int(0));
+    if (settings.spectrum != SpectrumMode::none) {
+      result.spectrum.assign(n + 1, mpz_int(0));
+      result.spectrumWide.assign(n + 1, WideReal());
+    }
     for (const VariableProbabilities& law : settings.laws) {
       WideReal total(1.0);
       for (std::int32_t v = 0; v < problem.variableCount; ++v) total *= WideReal(law.truth(v)) + WideReal(law.falsity(v));
@@ -308,7 +470,7 @@ ExactResult exactCount(const Problem& problem, const ExactPlan& plan, const Exac
   IntegerKind counting(tree);
   walkTree(tree, counting, threads, problem.variableCount, settings.blockStates);
   result.count = rootProduct(counting);
-  if (settings.spectrum) {
+  if (plan.spectrum == SpectrumMode::exact) {
     const std::size_t slot = (mpz_sizeinbase(result.count.backend().data(), 2) + 63) / 64;
     IntegerKind kind(tree, slot, counting.lowest());
     walkTree(tree, kind, threads, problem.variableCount, settings.blockStates);
@@ -322,6 +484,15 @@ ExactResult exactCount(const Problem& problem, const ExactPlan& plan, const Exac
       const std::size_t first = std::min(size, (k - offset) * slot);
       result.spectrum[k] = fromLimbs(limbs + first, std::min(size, first + slot) - first);
     }
+    for (const mpz_int& number : result.spectrum) result.spectrumWide.push_back(toWideReal(number));
+  } else if (plan.spectrum == SpectrumMode::floating) {
+    FloatingSpectrumKind kind(tree, counting.lowest());
+    walkTree(tree, kind, threads, problem.variableCount, settings.blockStates);
+    std::int64_t roundings = 0;
+    result.spectrumWide = kind.spectrum(problem.variableCount, roundings);
+    const double unit = std::ldexp(1.0, -53);
+    const double k = static_cast<double>(roundings);
+    result.spectrumRelativeError = k * unit / (1.0 - k * unit);
   }
   if (!settings.laws.empty()) {
     ProbabilityKind kind(tree, settings.laws);

@@ -24,8 +24,12 @@ struct ExactProbability {
 struct ExactResult {
   // The number of satisfying sets.
   boost::multiprecision::mpz_int count;
-  // N(k), the satisfying sets of k variables, for k = 0 .. n, when asked for (empty otherwise).
+  // N(k), the satisfying sets of k variables, for k = 0 .. n, when asked for: exactly (when the
+  // plan's spectrum mode is exact; empty otherwise), and as WideReal in either mode, within
+  // spectrumRelativeError of N(k) (0 when exact; a floating N(k) is 0 exactly when N(k) is).
   std::vector<boost::multiprecision::mpz_int> spectrum;
+  std::vector<WideReal> spectrumWide;
+  double spectrumRelativeError = 0.0;
   // One per law asked for, in the same order.
   std::vector<ExactProbability> probabilities;
 
@@ -44,7 +48,8 @@ WideReal toWideReal(const boost::multiprecision::mpz_int& value);
 // mpn layer, on flat arrays: no allocation per state); the spectrum, as one integer holding the
 // generating polynomial sum_k N(k) x^k with each coefficient in a slot of its own (multiplying
 // by x for a true variable is a shift by one slot, and products of polynomials are products of
-// integers, as no coefficient overflows its slot); the laws' chances, as a pair per state of
+// integers, as no coefficient overflows its slot), or the same polynomial with one
+// extended-range floating number per coefficient; the laws' chances, as a pair per state of
 // WideReal: the chance of the assignments below the node that meet every clause decided there,
 // and of those that fail one (see ExactProbability). The count is the sum of the spectrum
 // when that is asked for. A formula with an empty clause has no satisfying set; one without

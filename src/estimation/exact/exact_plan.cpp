@@ -29,6 +29,7 @@ constexpr double kCachedTableBytes = 1 << 20;
 constexpr double kLimbNs = 0.45;
 constexpr double kLimbProductNs = 0.35;
 constexpr double kLawNs = 9.0;
+constexpr double kFloatingNs = 2.0;
 
 // Limb products of multiplying a limbs by b limbs with GMP: schoolbook for short operands,
 // about the Toom-3 exponent beyond, never less than a few passes over the operands.
@@ -72,6 +73,7 @@ struct Estimate {
   double bytes = 0.0;
   double largest = 0.0;
   double total = 0.0;
+  SpectrumMode spectrum = SpectrumMode::none;
 };
 
 Estimate estimate(const EliminationTree& tree, std::int32_t variables, const ExactSettings& settings, double stateLimit) {
@@ -115,11 +117,34 @@ Estimate estimate(const EliminationTree& tree, std::int32_t variables, const Exa
   const PassCost count = integerPass([&](std::int32_t node) { return countLimbs(tree.subtreeSize(node)); });
   result.seconds = count.seconds;
   result.bytes = count.bytes;
-  if (settings.spectrum) {
-    PassCost spectrum =
-        integerPass([&](std::int32_t node) { return spectrumLimbs(tree.subtreeSize(node), variables); });
+  if (settings.spectrum != SpectrumMode::none) {
+    // Upper bounds: the run sizes the exact slots by the count and starts every node's
+    // polynomials at its smallest set, both known only after the count pass.
+    PassCost exact = integerPass([&](std::int32_t node) { return spectrumLimbs(tree.subtreeSize(node), variables); });
     // The whole spectrum as one integer, and its numbers apart once it is read out.
-    spectrum.bytes += 3.0 * 8.0 * static_cast<double>(spectrumLimbs(variables, variables));
+    exact.bytes += 3.0 * 8.0 * static_cast<double>(spectrumLimbs(variables, variables));
+    double scratch = 0.0;
+    const auto length = [&](std::int32_t node) { return static_cast<double>(tree.subtreeSize(node) + 1); };
+    PassCost floating = passCost(
+        tree, states, [&](std::int32_t node) { return kFloatingNumberBytes * length(node); },
+        [&](std::int32_t node) {
+          const auto children = tree.children(node);
+          double ns = 2.0 * length(node) * kFloatingNs;
+          double product = children.empty() ? 1.0 : length(children[0]);
+          for (std::size_t c = 1; c < children.size(); ++c) {
+            ns += 2.0 * product * length(children[c]) * kFloatingNs;
+            product += length(children[c]);
+          }
+          scratch = std::max(scratch, product);
+          return ns;
+        });
+    floating.bytes += threads * 2.0 * kFloatingNumberBytes * scratch + 2.0 * kFloatingNumberBytes * (variables + 1.0);
+    result.spectrum = settings.spectrum;
+    if (settings.spectrum == SpectrumMode::cheaper) {
+      result.spectrum = exact.seconds > 1.0 && exact.seconds > 4.0 * floating.seconds ? SpectrumMode::floating
+                                                                                       : SpectrumMode::exact;
+    }
+    const PassCost& spectrum = result.spectrum == SpectrumMode::exact ? exact : floating;
     result.seconds += spectrum.seconds;
     result.bytes = std::max(result.bytes, spectrum.bytes);
   }
@@ -225,6 +250,7 @@ ExactPlan planExact(const Problem& problem, const ExactSettings& settings) {
   }
   plan.width = best->width();
   plan.heuristic = bestHeuristic;
+  plan.spectrum = bestEstimate.spectrum;
   plan.largestTable = bestEstimate.largest;
   plan.totalStates = bestEstimate.total;
   plan.seconds = bestEstimate.seconds;

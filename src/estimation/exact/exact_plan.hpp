@@ -13,6 +13,13 @@
 
 namespace monocount {
 
+// How N(k), the satisfying sets of each size, are computed when asked for: as exact integers;
+// in extended-range floating point (a double mantissa and a 32-bit binary exponent per number:
+// every N(k) to a relative error the result bounds, far cheaper on formulas of many thousands
+// of variables, whose exact spectrum holds about n^2 / 2 bits of digits); or exactly unless
+// the plan estimates that at more than a second and four times the floating one.
+enum class SpectrumMode { none, exact, floating, cheaper };
+
 // What the exact counter is asked for, and within which limits.
 struct ExactSettings {
   // The widest decomposition accepted (largest bag minus one), at most 63: a state of a bag is
@@ -27,8 +34,8 @@ struct ExactSettings {
   // A table of more than two blocks of this many states is shared out between the threads
   // block by block.
   std::size_t blockStates = 1024;
-  // Also N(k), the satisfying sets of each size k = 0 .. n, exactly.
-  bool spectrum = false;
+  // Also N(k), the satisfying sets of each size k = 0 .. n.
+  SpectrumMode spectrum = SpectrumMode::none;
   // Also, for each law, the probability that the formula holds and that it fails.
   std::vector<VariableProbabilities> laws;
 };
@@ -42,6 +49,8 @@ inline std::size_t spectrumSlotLimbs(std::int32_t variables) { return (static_ca
 inline std::size_t spectrumLimbs(std::int32_t subtree, std::int32_t variables) {
   return (static_cast<std::size_t>(subtree) + 1) * spectrumSlotLimbs(variables);
 }
+// Bytes of one number of the floating spectrum.
+constexpr std::size_t kFloatingNumberBytes = 16;
 
 // One elimination heuristic's result, for the report: its width (for an order given up, the
 // width when it stopped) and the estimated seconds of the dynamic programme over it.
@@ -74,6 +83,8 @@ struct ExactPlan {
   std::uint64_t treeBytes = 0;
   // Estimated CPU seconds of all passes asked for, on one thread.
   double seconds = 0.0;
+  // How the spectrum will be computed (exact or floating; none when not asked for).
+  SpectrumMode spectrum = SpectrumMode::none;
   // Seconds the planning took.
   double planSeconds = 0.0;
   // Empty when the counter may run; otherwise why it would not, naming the width and the need.
