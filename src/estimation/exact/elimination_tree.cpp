@@ -64,19 +64,30 @@ EliminationTree::EliminationTree(const Problem& problem, const EliminationOrder&
     subtreeSize_[at(parent_[at(i)])] += subtreeSize_[at(i)];
   }
 
-  // The clauses of each first-eliminated variable.
-  std::vector<std::vector<std::int32_t>> firstOf(size);
+  // The clauses of each first-eliminated variable, grouped by it.
+  std::vector<std::int32_t> firstStep(static_cast<std::size_t>(problem.clauseCount));
+  std::vector<std::uint32_t> firstBegin(size + 1, 0);
   for (std::int32_t c = 0; c < problem.clauseCount; ++c) {
     std::int32_t first = n;
     for (const std::int32_t v : problem.clause(c)) first = std::min(first, step[static_cast<std::size_t>(v)]);
-    firstOf[at(first)].push_back(c);
+    firstStep[static_cast<std::size_t>(c)] = first;
+    ++firstBegin[at(first) + 1];
+  }
+  for (std::size_t i = 0; i < size; ++i) firstBegin[i + 1] += firstBegin[i];
+  std::vector<std::int32_t> firstOf(static_cast<std::size_t>(problem.clauseCount));
+  {
+    std::vector<std::uint32_t> next(firstBegin.begin(), firstBegin.end() - 1);
+    for (std::int32_t c = 0; c < problem.clauseCount; ++c) firstOf[next[at(firstStep[static_cast<std::size_t>(c)])]++] = c;
   }
 
   // From the root down: the clauses inside a node's bag are those inside its parent's bag that
-  // lie in its later set, and those whose first variable is its own.
-  std::vector<std::vector<std::int32_t>> bagClauses(size);
-  std::vector<std::vector<std::uint64_t>> inside(size);
-  std::vector<std::vector<std::uint64_t>> own(size);
+  // lie in its later set, and those whose first variable is its own. Lists are appended in that
+  // order (the last node first) and put in node order at the end.
+  std::vector<std::uint32_t> clausesBegin(size, 0);  // a node's bag clauses in bagClauses, and their number
+  std::vector<std::uint32_t> clausesCount(size, 0);
+  std::vector<std::int32_t> bagClauses;
+  std::vector<std::uint64_t> masksOf[2];  // [0] inside, [1] own, appended per node
+  std::vector<std::uint32_t> masksBegin[2] = {std::vector<std::uint32_t>(size), std::vector<std::uint32_t>(size)};
   std::vector<std::int32_t> bit(size, -1);  // position in the bag being built: 0 its variable, j + 1 later member j
   std::vector<std::pair<std::uint64_t, std::int32_t>> masks;
   for (std::int32_t i = n - 1; i >= 0; --i) {
@@ -94,29 +105,34 @@ EliminationTree::EliminationTree(const Problem& problem, const EliminationOrder&
       masks.emplace_back(mask, c);
     };
     if (parent_[at(i)] >= 0) {
-      for (const std::int32_t c : bagClauses[at(parent_[at(i)])]) consider(c);
+      const std::size_t p = at(parent_[at(i)]);
+      for (std::uint32_t k = 0; k < clausesCount[p]; ++k) consider(bagClauses[clausesBegin[p] + k]);
     }
-    for (const std::int32_t c : firstOf[at(i)]) consider(c);
+    for (std::uint32_t k = firstBegin[at(i)]; k < firstBegin[at(i) + 1]; ++k) consider(firstOf[k]);
     keepMinimal(masks);
+    clausesBegin[at(i)] = static_cast<std::uint32_t>(bagClauses.size());
+    clausesCount[at(i)] = static_cast<std::uint32_t>(masks.size());
+    for (int kind = 0; kind < 2; ++kind) masksBegin[kind][at(i)] = static_cast<std::uint32_t>(masksOf[kind].size());
     for (const auto& [mask, c] : masks) {
-      bagClauses[at(i)].push_back(c);
-      ((mask & 1U) != 0 ? own : inside)[at(i)].push_back(mask >> 1);
+      bagClauses.push_back(c);
+      masksOf[mask & 1U].push_back(mask >> 1);
     }
     bit[static_cast<std::size_t>(variable_[at(i)])] = -1;
     for (const std::int32_t v : later) bit[static_cast<std::size_t>(v)] = -1;
-    // A node's clause list is needed only by its children, which come later in this loop.
-    if (childBegin_[at(i)] == childBegin_[at(i) + 1]) std::vector<std::int32_t>().swap(bagClauses[at(i)]);
   }
-  const auto flatten = [&](const std::vector<std::vector<std::uint64_t>>& lists, std::vector<std::uint32_t>& begin,
-                           std::vector<std::uint64_t>& items) {
+  // In node order: node i's masks run to the start of node i - 1's (appended just after it).
+  const auto reorder = [&](int kind, std::vector<std::uint32_t>& begin, std::vector<std::uint64_t>& items) {
     begin.assign(1, 0);
-    for (const auto& list : lists) {
-      items.insert(items.end(), list.begin(), list.end());
+    items.reserve(masksOf[kind].size());
+    for (std::size_t i = 0; i < size; ++i) {
+      const std::uint32_t from = masksBegin[kind][i];
+      const std::uint32_t to = i == 0 ? static_cast<std::uint32_t>(masksOf[kind].size()) : masksBegin[kind][i - 1];
+      items.insert(items.end(), masksOf[kind].begin() + from, masksOf[kind].begin() + to);
       begin.push_back(static_cast<std::uint32_t>(items.size()));
     }
   };
-  flatten(inside, insideBegin_, inside_);
-  flatten(own, ownBegin_, own_);
+  reorder(0, insideBegin_, inside_);
+  reorder(1, ownBegin_, own_);
 }
 
 std::uint64_t EliminationTree::bytes() const {
