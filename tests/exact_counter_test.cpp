@@ -101,29 +101,57 @@ TEST(ExactCounter, CountSpectrumAndBothChancesMatchEnumerationOnEveryShape) {
   }
 }
 
+TEST(ExactCounter, FloatingSpectrumWithinItsBoundOfTheExactOne) {
+  // Beyond enumeration: long paths, joins of many children (trees) and wide bags.
+  const support::Formula formulas[] = {support::pathVertexCover(400), support::randomTreeVertexCover(300, 2),
+                                       support::gridVertexCover(9, 8), support::randomDistinct3Cnf(40, 70, 3)};
+  for (const support::Formula& f : formulas) {
+    const Problem problem = support::toProblem(f);
+    ExactSettings settings;
+    settings.spectrum = SpectrumMode::exact;
+    const ExactResult exact = exactCount(problem, settings);
+    settings.spectrum = SpectrumMode::floating;
+    const ExactResult floating = exactCount(problem, settings);
+    EXPECT_LT(floating.spectrumRelativeError, 1e-10);
+    for (std::size_t k = 0; k < exact.spectrum.size(); ++k) {
+      const WideReal want = toWideReal(exact.spectrum[k]);
+      const WideReal error = want.isZero() ? floating.spectrumWide[k] : (floating.spectrumWide[k] - want) / want;
+      EXPECT_LE(std::fabs(error.toDouble()), floating.spectrumRelativeError) << f.variables << " variables, k " << k;
+    }
+  }
+}
+
 TEST(ExactCounter, SameDigitsOnOneAndThreeThreads) {
   // Tables of hundreds of states, in blocks of 16 shared out between the threads.
   const Problem problem = support::toProblem(support::torusVertexCover(6, 7));
-  ExactSettings settings;
-  settings.blockStates = 16;
-  settings.spectrum = SpectrumMode::exact;
-  settings.laws = {VariableProbabilities::uniform(0.3)};
-  const ExactResult one = exactCount(problem, settings);
-  settings.threads = 3;
-  const ExactResult three = exactCount(problem, settings);
-  EXPECT_EQ(one.spectrum, three.spectrum);
-  EXPECT_EQ(one.probabilities[0].holds, three.probabilities[0].holds);
-  EXPECT_EQ(one.probabilities[0].fails, three.probabilities[0].fails);
+  for (const SpectrumMode mode : {SpectrumMode::exact, SpectrumMode::floating}) {
+    ExactSettings settings;
+    settings.blockStates = 16;
+    settings.spectrum = mode;
+    settings.laws = {VariableProbabilities::uniform(0.3)};
+    const ExactResult one = exactCount(problem, settings);
+    settings.threads = 3;
+    const ExactResult three = exactCount(problem, settings);
+    EXPECT_EQ(one.spectrumWide, three.spectrumWide);
+    EXPECT_EQ(one.probabilities[0].holds, three.probabilities[0].holds);
+    EXPECT_EQ(one.probabilities[0].fails, three.probabilities[0].fails);
+  }
 }
 
-TEST(ExactCounter, RefusesBeyondTheMaximumWidthNamingIt) {
-  ExactSettings settings;
-  settings.maxWidth = 5;
-  try {
-    exactCount(support::toProblem(support::gridVertexCover(8, 8)), settings);
-    FAIL() << "expected a refusal";
-  } catch (const ExactRefusal& refusal) {
-    EXPECT_NE(std::string(refusal.what()).find("width more than 5"), std::string::npos) << refusal.what();
+TEST(ExactCounter, RefusesNamingTheWidthOrTheMemory) {
+  ExactSettings narrow;
+  narrow.maxWidth = 5;
+  ExactSettings small;
+  small.memoryLimit = 5000;
+  const std::pair<ExactSettings, std::string> cases[] = {{narrow, "width more than 5"},
+                                                         {small, "at once, and 5 kB are allowed"}};
+  for (const auto& [settings, message] : cases) {
+    try {
+      exactCount(support::toProblem(support::gridVertexCover(8, 8)), settings);
+      ADD_FAILURE() << "expected a refusal: " << message;
+    } catch (const ExactRefusal& refusal) {
+      EXPECT_NE(std::string(refusal.what()).find(message), std::string::npos) << refusal.what();
+    }
   }
 }
 
