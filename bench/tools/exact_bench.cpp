@@ -3,7 +3,8 @@
 // the run took, and its answers checked against independent references.
 //
 //   exact_bench [--spectrum | --exact-spectrum | --floating-spectrum] [--probability P]...
-//               [--law SEED] [--threads K] [--max-width W] [--memory BYTES] [--digits] FAMILY ARGS...
+//               [--law SEED] [--threads K] [--max-width W] [--memory BYTES] [--digits] [--plan]
+//               FAMILY ARGS...
 //
 // FAMILY ARGS: path N | cycle N | tree N SEED | grid W H | torus W H | king W H |
 //   random3 N M SEED (distinct clauses of three variables)
@@ -12,6 +13,7 @@
 //                  drawn uniformly from [0.05, 0.95] by std::mt19937_64(SEED).
 // --spectrum computes N(k) exactly unless the plan finds the extended-range floating point
 // much cheaper; the other two force one or the other. --digits prints the count in decimal.
+// --plan stops after the plan (what --method auto would decide from).
 //
 // References: the count by Fibonacci (path), Lucas (cycle), the tree DP, the grid and torus
 // transfer matrices, the frontier DP (king, random3 beyond 64 variables) and the component
@@ -103,6 +105,7 @@ int main(int argc, char** argv) {
     std::vector<double> uniform;  // the p of each uniform law, NaN for a per-variable one
     std::vector<std::uint64_t> lawSeeds;
     bool digits = false;
+    bool planOnly = false;
     while (!words.empty() && words[0].rfind("--", 0) == 0) {
       const std::string option = words[0];
       words.erase(words.begin());
@@ -120,6 +123,8 @@ int main(int argc, char** argv) {
         settings.spectrum = SpectrumMode::floating;
       } else if (option == "--digits") {
         digits = true;
+      } else if (option == "--plan") {
+        planOnly = true;
       } else if (option == "--probability") {
         uniform.push_back(std::stod(value()));
       } else if (option == "--law") {
@@ -168,7 +173,9 @@ int main(int argc, char** argv) {
     std::cout << std::setprecision(3);
     for (const DecompositionCandidate& c : plan.candidates) {
       std::cout << "order: " << heuristicName(c.heuristic) << " width " << c.width;
-      if (c.complete) {
+      if (c.complete && c.bytes == UINT64_MAX) {
+        std::cout << ", tables beyond the memory limit";
+      } else if (c.complete) {
         std::cout << ", estimated " << c.seconds << " s, " << byteText(static_cast<double>(c.bytes));
       } else {
         std::cout << (c.outOfTime ? ", out of time" : ", given up beyond the maximum width");
@@ -184,6 +191,7 @@ int main(int argc, char** argv) {
               << " states, " << plan.totalStates << " states in all; tables " << byteText(static_cast<double>(plan.bytes))
               << " at most (tree " << byteText(static_cast<double>(plan.treeBytes)) << "); estimated " << plan.seconds
               << " CPU s\n";
+    if (planOnly) return 0;
 
     const double runStart = cpuSeconds();
     const ExactResult result = exactCount(problem, plan, settings);
