@@ -134,7 +134,8 @@ TEST(CommandLine, RefusedCommandLinesExit255WithTheOptionsOnStandardError) {
       {"--seed -1 --N 1 --R 1 --problem x", "for option '--seed' is invalid"},
       {"--seed 4294967296 --N 1 --R 1 --problem x", "the argument ('4294967296') for option '--seed' is invalid"},
       {"--seed 12x --N 1 --R 1 --problem x", "the argument ('12x') for option '--seed' is invalid"},
-      {"--method exact --N 1 --R 1 --problem x", "the argument ('exact') for option '--method' is invalid"},
+      {"--method exactly --N 1 --R 1 --problem x", "the argument ('exactly') for option '--method' is invalid"},
+      {"--max-width 64 --N 1 --R 1 --problem x", "the argument ('64') for option '--max-width' is invalid"},
       {"--problem x --N 1 --R 1 b.cnf", "unexpected argument 'b.cnf': every value follows its option"},
       {"--format xml --N 1 --R 1 --problem x", "the argument ('xml') for option '--format' is invalid"},
       {"--format csv --format json --N 1 --R 1 --problem x", "option '--format' cannot be specified more than once"},
@@ -334,7 +335,7 @@ TEST(CommandLine, JsonCarriesTheRunAndItsSeed) {
     EXPECT_TRUE(document["options"]["seed"].is_null());
     EXPECT_EQ(document["seed"]["source"], "clock");
     EXPECT_EQ(document["problem"], (nlohmann::json{{"path", fixture("path3.cnf")}, {"variables", 3}, {"clauses", 2},
-                                                   {"literals", 4}}));
+                                                   {"literals", 4}, {"type", "mc"}}));
     EXPECT_EQ(document["method"]["name"], method);
     EXPECT_TRUE(document["options"]["threads"].is_null());
     EXPECT_EQ(document["end"]["reason"], "completed");

@@ -31,6 +31,7 @@
 #include "estimation/parallel/block_runner.hpp"
 #include "estimation/parallel/rank_group.hpp"
 #include "estimation/pooled/run_pool.hpp"
+#include "problem/certain_variables.hpp"
 #include "problem/dimacs.hpp"
 #include "problem/problem.hpp"
 
@@ -68,9 +69,10 @@ std::uint32_t runSeed(const RunDescription& description, RankGroup& ranks) {
 }
 
 // Every rank reads the problem itself; the ranks then check they read the same sizes.
-Problem readOnEveryRank(const std::string& path, RankGroup& ranks) {
-  Problem problem;
-  runTogether(ranks, [&] { problem = readDimacs(path); });
+WeightedFormula readOnEveryRank(const std::string& path, RankGroup& ranks) {
+  WeightedFormula formula;
+  runTogether(ranks, [&] { formula = readWeightedDimacs(path); });
+  const Problem& problem = formula.problem;
   if (ranks.size() > 1) {
     std::vector<std::array<std::int64_t, 3>> sizes(static_cast<std::size_t>(ranks.size()));
     sizes[static_cast<std::size_t>(ranks.rank())] = {problem.variableCount, problem.clauseCount,
@@ -80,15 +82,41 @@ Problem readOnEveryRank(const std::string& path, RankGroup& ranks) {
       if (size != sizes[0]) throw std::runtime_error(path + ": the ranks read different problems from this path");
     }
   }
+  return formula;
+}
+
+bool isWeighted(CountType type) { return type == CountType::wmc || type == CountType::pwmc; }
+
+// A formula that the law decides: no clause left (it always holds), or one left empty (never).
+Problem decidedProblem(bool holds) {
+  Problem problem;
+  problem.variableCount = 1;
+  if (!holds) {
+    problem.clauseCount = 1;
+    problem.clauseBegin = {0, 0};
+  }
   return problem;
 }
 
+// A weighted file's question for the estimators: its law with the variables it makes certain
+// taken out of `problem` (which may then be decided), and its factor.
+FormulaWeights weightsOf(const WeightedFormula& formula, Problem& problem) {
+  const ScaledNumber factor = formula.weights.factor();
+  CertainVariablesRemoved uncertain = removeCertainVariables(std::move(problem), formula.weights.law());
+  switch (uncertain.outcome) {
+    case CertainVariablesRemoved::Outcome::alwaysHolds: problem = decidedProblem(true); break;
+    case CertainVariablesRemoved::Outcome::neverHolds: problem = decidedProblem(false); break;
+    case CertainVariablesRemoved::Outcome::uncertain: problem = std::move(uncertain.problem); break;
+  }
+  return {uncertain.law, WideReal::scaled(factor.mantissa, factor.exponent)};
+}
+
 // How the work is spread. crude keeps the classic single sequence unless --threads is given or
-// several ranks share the run; without --threads, split (and crude on several ranks) uses every
-// core this process may use.
+// several ranks share the run; without --threads, the other methods (and crude on several
+// ranks) use every core this process may use.
 void spreadWork(EstimatorSettings& settings, const CommandLine& commandLine, RankGroup& ranks) {
   const bool threadsGiven = commandLine.threadsGiven;
-  settings.blockStreams = settings.method == Method::split || threadsGiven || ranks.size() > 1;
+  settings.blockStreams = settings.method != Method::crude || threadsGiven || ranks.size() > 1;
   settings.parallelism.threads = threadsGiven && commandLine.threads.value > 0 ? commandLine.threads.value
                                  : settings.blockStreams                        ? usableCores()
                                                                                 : 1;
@@ -146,7 +174,10 @@ void runEstimator(const Problem& problem, EstimatorSettings settings, const RunD
   writers.push_back(formatEntry(commandLine.format.value).makeWriter(context.out));
   if (!commandLine.stream.empty() && ranks.rank() == 0) writers.push_back(std::make_unique<StreamWriter>(commandLine.stream));
   for (const auto& writer : writers) writer->start(description);
-  while (finished < commandLine.replications) {
+  // The exact answer is the same every time: one replication gives it.
+  const std::int32_t replications =
+      settings.method == Method::exact ? std::min(commandLine.replications, 1) : commandLine.replications;
+  while (finished < replications) {
     // Between replications the ranks agree whether to go on (their clocks differ).
     if (onAnyRank(ranks, context.stop.due())) {
       summary.end = context.stop.reason() == StopReason::interrupted ? RunEnd::interrupted : RunEnd::timeLimit;
@@ -251,18 +282,44 @@ void runReplications(RunDescription description, const RunContext& context) {
   const CommandLine& commandLine = description.options;
   RankGroup& ranks = context.ranks;
   description.seed = runSeed(description, ranks);
-  const Problem problem = readOnEveryRank(commandLine.problemPath, ranks);
+  WeightedFormula formula = readOnEveryRank(commandLine.problemPath, ranks);
+  Problem problem = std::move(formula.problem);
   description.variables = problem.variableCount;
   description.clauses = problem.clauseCount;
   description.literals = static_cast<std::int64_t>(problem.literals.size());
+  description.type = formula.type;
   PoolRequest request{commandLine.spectrum, {}};
   for (const ProbabilityOption& p : commandLine.probabilities) request.laws.push_back(VariableProbabilities::uniform(p.value));
   EstimatorSettings settings{.method = commandLine.method.value,
                              .seed = description.seed,
                              .spectrum = request.needsSizes(),
                              .laws = request.laws};
+  if (isWeighted(formula.type)) {
+    if (request.needsSizes()) {
+      throw std::runtime_error(commandLine.problemPath +
+                               ": a weighted file is answered under its own weights, and --spectrum and --probability "
+                               "count without them; give them an unweighted file");
+    }
+    settings.weights = weightsOf(formula, problem);
+    description.factor = settings.weights->factor;
+    if (settings.weights->law.isUniform()) request.countLaw = settings.weights->law;
+  }
   spreadWork(settings, commandLine, ranks);
-  description.blockStreams = settings.blockStreams || ranks.size() > 1;
+  settings.maxWidth = commandLine.maxWidth.value;
+  settings.memoryLimit = availableMemory().value_or(0);
+  // exact and auto: the exact counter's plan, said on standard error before anything runs.
+  MethodChoice choice;
+  runTogether(ranks, [&] { choice = Estimator::choose(problem, settings); });
+  if (!choice.refusal.empty()) throw std::runtime_error(commandLine.problemPath + ": " + choice.refusal);
+  if (!choice.reason.empty()) context.err << choice.reason << std::endl;
+  settings.method = choice.method;
+  settings.exactPlan = choice.plan;
+  description.method = choice.method;
+  if (settings.weights && !settings.weights->law.isUniform() && settings.method != Method::exact) {
+    throw std::runtime_error(commandLine.problemPath + ": a chance of its own per variable is counted by --method exact; " +
+                             methodEntry(settings.method).name + " weighs one chance for all variables");
+  }
+  description.blockStreams = settings.method != Method::exact && (settings.blockStreams || ranks.size() > 1);
   runTogether(ranks, [&] { checkMemory(problem, settings, request, commandLine.sampleSize); });
   try {
     runEstimator(problem, settings, description, request, context);

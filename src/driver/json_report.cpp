@@ -80,8 +80,11 @@ void JsonWriter::start(const RunDescription& description) {
   document_["problem"] = {{"path", options.problemPath},
                           {"variables", description.variables},
                           {"clauses", description.clauses},
-                          {"literals", description.literals}};
-  document_["method"] = {{"name", methodEntry(options.method.value).name}, {"streams", description.blockStreams ? "blocks" : "classic"}};
+                          {"literals", description.literals},
+                          {"type", countTypeName(description.type)}};
+  if (isWeightedType(description.type)) document_["problem"]["log10Factor"] = log10Json(description.factor);
+  document_["method"] = {{"name", methodEntry(description.method).name},
+                         {"streams", description.method == Method::exact ? "none" : description.blockStreams ? "blocks" : "classic"}};
   document_["replications"] = Json::array();
 }
 
@@ -109,6 +112,7 @@ void JsonWriter::finish(const RunSummary& summary) {
   }
   Json answer = Json::object();
   answer["replications"] = pooled.replications;
+  answer["exact"] = pooled.exact;
   addPooled(answer, "estimate", pooled.count);
   answer["complement"] = complementJson(pooled.complement);
   answer["doubt"] = doubtJson(pooled.countDoubt);

@@ -48,7 +48,8 @@ void MccWriter::start(const RunDescription& description) {
   out_ << "c o monocount " << MONOCOUNT_VERSION << '\n';
   out_ << "c o problem " << oneLine(options.problemPath) << ", variables " << description.variables << ", clauses "
        << description.clauses << ", literals " << description.literals << '\n';
-  out_ << "c o method " << methodEntry(options.method.value).name << ", seed " << description.seed
+  type_ = description.type;
+  out_ << "c o method " << methodEntry(description.method).name << ", seed " << description.seed
        << (description.seeded ? "" : " (from the clock)") << ", N " << options.sampleSize << ", R "
        << options.replications << std::endl;
 }
@@ -111,7 +112,7 @@ void MccWriter::finish(const RunSummary& summary) {
     return;
   }
   out_ << (count.mean.isZero() ? "s UNSATISFIABLE" : "s SATISFIABLE") << '\n';
-  out_ << "c s type mc\n";
+  out_ << "c s type " << countTypeName(type_) << '\n';
   if (count.mean.isZero()) {
     out_ << "c s log10-estimate -inf\n";
   } else {
@@ -119,7 +120,13 @@ void MccWriter::finish(const RunSummary& summary) {
     std::snprintf(log10, sizeof log10, "%.10Lf", count.mean.log10Abs());
     out_ << "c s log10-estimate " << log10 << '\n';
   }
-  out_ << "c s approx arb int " << decimalInteger(count.mean) << std::endl;
+  if (isWeightedType(type_)) {
+    out_ << std::flush;  // a weighted count is no integer: its log10 is the answer
+  } else if (pooled.exact) {
+    out_ << "c s exact arb int " << pooled.exactCount << std::endl;
+  } else {
+    out_ << "c s approx arb int " << decimalInteger(count.mean) << std::endl;
+  }
 }
 
 }  // namespace monocount

@@ -89,6 +89,14 @@ void validate(boost::any& result, const std::vector<std::string>& values, TimeLi
   result = TimeLimitOption{value};
 }
 
+void validate(boost::any& result, const std::vector<std::string>& values, MaxWidthOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  const auto value = static_cast<std::int32_t>(decimalAtMost(text, 63));
+  if (value < 1) throw po::invalid_option_value(text);
+  result = MaxWidthOption{value};
+}
+
 void validate(boost::any& result, const std::vector<std::string>& values, TargetOption*, int) {
   po::validators::check_first_occurrence(result);
   const std::string& text = po::validators::get_single_string(values);
@@ -124,6 +132,9 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
        ("Run replications until the pooled relative error is at most this (0 < X < 1), after at least " +
         std::to_string(kTargetMinimumReplications) + " of them; --R is then the most it runs")
            .c_str())
+      ("max-width", po::value<MaxWidthOption>(&commandLine.maxWidth),
+       "The widest tree decomposition the exact method takes, 1 to 63 (default 63); a wider formula is refused "
+       "(exact) or sampled by split (auto)")
       ("stream", po::value<std::string>(&commandLine.stream),
        "Also write every finished replication as one JSON line to this file, as it ends (for runs watched "
        "from outside)")

@@ -52,6 +52,11 @@ struct TargetOption {
   double relativeError = 0.0;
 };
 
+// The value of --max-width: the widest tree decomposition the exact method takes, 1 to 63.
+struct MaxWidthOption {
+  std::int32_t value = 63;
+};
+
 // Hooks through which Boost.program_options parses these types; a bad value raises
 // boost::program_options::invalid_option_value like any other bad value.
 void validate(boost::any& result, const std::vector<std::string>& values, SeedOption*, int);
@@ -61,6 +66,7 @@ void validate(boost::any& result, const std::vector<std::string>& values, Probab
 void validate(boost::any& result, const std::vector<std::string>& values, ThreadsOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, TimeLimitOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, TargetOption*, int);
+void validate(boost::any& result, const std::vector<std::string>& values, MaxWidthOption*, int);
 
 // What the command line sets.
 struct CommandLine {
@@ -76,6 +82,7 @@ struct CommandLine {
   bool threadsGiven = false;  // whether --threads was given (set after parsing)
   TimeLimitOption timeLimit;
   TargetOption target;
+  MaxWidthOption maxWidth;
   std::string stream;  // --stream: a file for one JSON line per finished replication; empty: none
 };
 

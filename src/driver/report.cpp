@@ -64,7 +64,8 @@ int Report::checkedOutput(int status) {
   return status == kCompleted ? kExperimentFailed : status;
 }
 
-void TableWriter::start(const RunDescription&) {
+void TableWriter::start(const RunDescription& description) {
+  weighted_ = isWeightedType(description.type);
   out_ << std::endl;
   out_ << "#replication | estimator | RE | CPU" << std::endl;
   out_ << kRule << std::endl;
@@ -99,6 +100,13 @@ void TableWriter::finish(const RunSummary& summary) {
     }
     return text.str();
   };
+  if (weighted_) {
+    // A weighted count and the weight of the assignments that falsify the formula, each with its
+    // own error: "fails" keeps its digits where "holds" rounds to the whole.
+    out_ << std::endl << "#weighted | estimate | RE" << std::endl << kRule << std::endl;
+    out_ << "holds " << pooled.count.mean << " " << relativeError(pooled.count) << std::endl;
+    out_ << "fails " << pooled.complement.mean << " " << relativeError(pooled.complement) << std::endl;
+  }
   if (!pooled.spectrum.empty()) {
     out_ << std::endl << "#size | N(size) | RE | failing | RE" << std::endl << kRule << std::endl;
     for (const SizeCount& size : pooled.spectrum) {

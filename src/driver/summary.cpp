@@ -15,6 +15,18 @@ const char* runEndName(RunEnd end) {
   return "completed";
 }
 
+const char* countTypeName(CountType type) {
+  switch (type) {
+    case CountType::wmc: return "wmc";
+    case CountType::pmc: return "pmc";
+    case CountType::pwmc: return "pwmc";
+    case CountType::mc: break;
+  }
+  return "mc";
+}
+
+bool isWeightedType(CountType type) { return type == CountType::wmc || type == CountType::pwmc; }
+
 std::optional<double> log10Of(const WideReal& value) {
   if (!value.isFinite() || value.isZero()) return std::nullopt;
   return static_cast<double>(value.log10Abs());

@@ -9,6 +9,7 @@
 #include "estimation/estimator.hpp"
 #include "estimation/numerics/wide_real.hpp"
 #include "estimation/pooled/run_pool.hpp"
+#include "problem/dimacs.hpp"
 
 namespace monocount {
 
@@ -20,6 +21,9 @@ struct RunDescription {
   bool seeded = false;                 // --seed given; otherwise the seed came from the clock
   std::uint32_t seed = 0;
   bool blockStreams = false;           // the draws come from block streams, not the classic sequence
+  Method method = Method::crude;       // the method that runs (auto's choice)
+  CountType type = CountType::mc;      // what the file asks: a count, or a weighted count
+  WideReal factor = 1.0;               // a weighted file's constant factor
   std::int32_t variables = 0;
   std::int32_t clauses = 0;
   std::int64_t literals = 0;  // every naming of a variable in a clause, repeats included
@@ -74,6 +78,11 @@ class RunWriter {
   virtual void row(const ReplicationRow& row) = 0;
   virtual void finish(const RunSummary& summary) = 0;
 };
+
+// "mc", "wmc", "pmc" or "pwmc": the count a file asks for, as the model-counting formats name it.
+const char* countTypeName(CountType type);
+// Whether it is a weighted count.
+bool isWeightedType(CountType type);
 
 // Number formats the machine-readable writers share.
 // log10 of the magnitude, or none for zero and non-finite values.

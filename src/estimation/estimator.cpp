@@ -1,9 +1,15 @@
 #include "estimation/estimator.hpp"
 
 #include <algorithm>
+#include <iomanip>
+#include <sstream>
+#include <stdexcept>
 #include <utility>
 
 #include "estimation/known_count.hpp"
+#include "estimation/numerics/wide_binomials.hpp"
+#include "estimation/pooled/probability.hpp"
+#include "estimation/pooled/size_counts.hpp"
 
 namespace monocount {
 
@@ -13,6 +19,23 @@ namespace {
 bool crudeOnBlocks(const EstimatorSettings& settings) {
   const RankGroup* ranks = settings.parallelism.ranks;
   return settings.blockStreams || (ranks != nullptr && ranks->size() > 1);
+}
+
+// The laws each replication answers: the weighted formula's own, or those of --probability.
+std::vector<VariableProbabilities> lawsAnswered(const EstimatorSettings& settings) {
+  if (settings.weights) return {settings.weights->law};
+  return settings.laws;
+}
+
+// The exact counter's settings for a run.
+ExactSettings exactSettings(const EstimatorSettings& settings) {
+  ExactSettings exact;
+  exact.maxWidth = settings.maxWidth;
+  exact.memoryLimit = settings.memoryLimit;
+  exact.threads = std::max(settings.parallelism.threads, 1);
+  exact.spectrum = settings.spectrum ? SpectrumMode::cheaper : SpectrumMode::none;
+  exact.laws = lawsAnswered(settings);
+  return exact;
 }
 
 }  // namespace
@@ -29,23 +52,67 @@ std::optional<Method> methodNamed(std::string_view name) {
 }
 
 Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettings& settings) {
-  if (const std::optional<WideReal> count = knownCount(problem)) return Known{&problem, *count, settings.laws.size(), {}};
+  const std::vector<VariableProbabilities> laws = lawsAnswered(settings);
+  if (const std::optional<WideReal> count = knownCount(problem)) return Known{&problem, *count, laws.size(), {}};
   const Parallelism& parallelism = settings.parallelism;
   switch (settings.method) {
     case Method::split:
       return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, DescentSettings{}, parallelism);
+    case Method::exact:
+    case Method::automatic:
+      if (settings.exactPlan == nullptr) throw std::logic_error("the exact method runs on a plan made by Estimator::choose");
+      return Methods(std::in_place_type<ExactEstimator>, problem, settings.exactPlan, exactSettings(settings));
     case Method::crude:
       if (crudeOnBlocks(settings)) {
-        return Methods(std::in_place_type<BlockStreamEstimator>, problem, settings.seed, parallelism, settings.laws);
+        return Methods(std::in_place_type<BlockStreamEstimator>, problem, settings.seed, parallelism, laws);
       }
-      return Methods(std::in_place_type<ClassicSequenceEstimator>, problem, settings.seed, settings.laws, parallelism.stop);
+      return Methods(std::in_place_type<ClassicSequenceEstimator>, problem, settings.seed, laws, parallelism.stop);
   }
-  return Known{&problem, WideReal(0.0), settings.laws.size(), {}};  // unreachable: every method is handled above
+  return Known{&problem, WideReal(0.0), laws.size(), {}};  // unreachable: every method is handled above
+}
+
+MethodChoice Estimator::choose(const Problem& problem, const EstimatorSettings& settings) {
+  MethodChoice choice{.method = settings.method, .plan = nullptr, .reason = {}, .refusal = {}};
+  if (settings.method != Method::exact && settings.method != Method::automatic) return choice;
+  const auto plan = std::make_shared<const ExactPlan>(planExact(problem, exactSettings(settings)));
+  std::ostringstream found;
+  found << "width " << plan->width << " (" << heuristicName(plan->heuristic) << "), tables about "
+        << byteText(static_cast<double>(plan->bytes + plan->treeBytes)) << ", about " << std::setprecision(2)
+        << plan->seconds << " CPU s";
+  if (settings.method == Method::exact) {
+    choice.plan = plan;
+    if (plan->refusal.empty()) {
+      choice.reason = "exact: " + found.str();
+    } else {
+      choice.refusal = plan->refusal;
+    }
+    return choice;
+  }
+  if (plan->refusal.empty() && plan->seconds <= settings.exactSecondsLimit) {
+    choice.method = Method::exact;
+    choice.plan = plan;
+    choice.reason = "auto: exact, " + found.str();
+  } else {
+    choice.method = Method::split;
+    std::ostringstream why;
+    why << "auto: split, as the exact counter ";
+    if (!plan->refusal.empty()) {
+      why << "refuses: " << plan->refusal;
+    } else {
+      why << "would need " << found.str() << " (more than " << settings.exactSecondsLimit << ")";
+    }
+    choice.reason = why.str();
+  }
+  return choice;
 }
 
 Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings)
-    : method_(settings.method), variableCount_(problem.variableCount), estimator_(make(problem, settings)) {
-  if (auto* split = std::get_if<SplittingEstimator>(&estimator_)) split->recordSizes(settings.spectrum);
+    : method_(settings.method),
+      variableCount_(problem.variableCount),
+      weights_(settings.weights),
+      estimator_(make(problem, settings)) {
+  // split weighs a uniform law from its N(k), so it records them for a weighted formula too.
+  if (auto* split = std::get_if<SplittingEstimator>(&estimator_)) split->recordSizes(settings.spectrum || weights_);
 }
 
 MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize) {
@@ -53,6 +120,10 @@ MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettin
   const std::int32_t threads = std::max(settings.parallelism.threads, 1);
   switch (settings.method) {
     case Method::split: return SplittingEstimator::memoryNeeded(problem, DescentSettings{}, threads);
+    case Method::exact:
+    case Method::automatic:
+      if (settings.exactPlan == nullptr) return {};
+      return {.tables = settings.exactPlan->bytes + settings.exactPlan->treeBytes, .samples = 0};
     case Method::crude:
       if (crudeOnBlocks(settings)) return BlockStreamEstimator::memoryNeeded(problem, sampleSize, threads);
       return ClassicSequenceEstimator::memoryNeeded(problem, sampleSize);
@@ -73,7 +144,30 @@ Replication Estimator::Known::estimateModelCount(std::int32_t sampleSize) const 
 
 Replication Estimator::estimateModelCount(std::int32_t sampleSize) {
   if (sampleSize <= 0) return Replication::none();
-  return std::visit([&](auto& estimator) { return estimator.estimateModelCount(sampleSize); }, estimator_);
+  Replication replication =
+      std::visit([&](auto& estimator) { return estimator.estimateModelCount(sampleSize); }, estimator_);
+  return weights_ ? weighted(std::move(replication)) : replication;
+}
+
+Replication Estimator::weighted(Replication replication) const {
+  if (replication.stopped == StopReason::interrupted || replication.samples == 0) return replication;
+  LawAnswer answer;
+  if (!replication.laws.empty()) {
+    answer = replication.laws.front();
+  } else {
+    // Weighed from N(k) and F(k) (split under a law of one chance): no error of its own.
+    const std::vector<WideReal> binomials = wideBinomialRow(variableCount_);
+    const std::vector<WideReal> sizes = sizeEstimates(replication, binomials);
+    answer = lawAnswersFromSizes(sizes, failingSizeEstimates(replication, sizes, binomials), {weights_->law}).front();
+  }
+  replication.estimate = weights_->factor * answer.holds;
+  replication.relativeError = answer.holdsRelativeError;
+  replication.complement = weights_->factor * answer.fails;
+  replication.complementRelativeError = answer.failsRelativeError;
+  replication.laws.clear();
+  replication.sizeEstimates.clear();
+  replication.failingSizeEstimates.clear();
+  return replication;
 }
 
 void Estimator::onProgress(ProgressCallback callback) {

@@ -53,6 +53,10 @@ struct Replication {
 
   WideReal estimate;
   double relativeError = 0.0;
+  // An exact answer rather than an estimate (the exact method): no spread, relative error 0,
+  // and the count's decimal digits, all of them.
+  bool exact = false;
+  std::string exactCount;
   // The samples (roots, for split) the replication drew, N unless it was cut short.
   std::uint64_t samples = 0;
   // Why it was cut short, if it was: by the time limit (its figures are those of the samples

@@ -138,6 +138,9 @@ double StateTable::count(std::int32_t bits, std::span<const std::uint64_t> insid
     }
     // Every allowed assignment of the top bits extends to a state (the rest true).
     if (prefixes > limit) return prefixes;
+    // Too many distinct partial states to follow within a plan's time: the allowed prefixes
+    // times every assignment of the bits below is a bound above the count.
+    if (next.size() > kMostPlannedStates) return std::min(prefixes * std::ldexp(1.0, b), std::ldexp(1.0, bits));
     std::sort(next.begin(), next.end());
     states.clear();
     for (const auto& [state, weight] : next) {

@@ -41,8 +41,11 @@ class StateTable {
   // How many states there are, without listing them: a dynamic programme over the bits from the
   // top, whose state is the bits still needed by a mask not yet decided. Its cost is at most the
   // number of states times `bits`, and far less on bags whose clauses form a path or a cycle.
-  // Stops once the count passes `limit` and returns what it has then (more than `limit`).
+  // Stops once the count passes `limit` and returns what it has then (more than `limit`); and
+  // once it would follow more than kMostPlannedStates partial states (a bag of many long
+  // clauses), returning a bound above the count.
   static double count(std::int32_t bits, std::span<const std::uint64_t> inside, double limit);
+  static constexpr std::size_t kMostPlannedStates = std::size_t{1} << 18;
 
  private:
   static constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;

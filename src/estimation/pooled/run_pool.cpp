@@ -23,6 +23,8 @@ std::uint64_t RunPool::memoryNeeded(const Problem& problem, const PoolRequest& r
 }
 
 void RunPool::add(const Replication& replication) {
+  exact_ = replication.exact && (replications_ == 0 || exact_);
+  exactCount_ = replication.exactCount;
   ++replications_;
   mean_.add(replication.estimate);
   spread_.add(replication.estimate);
@@ -43,6 +45,13 @@ void RunPool::add(const Replication& replication) {
 }
 
 namespace {
+
+// A value known without error.
+void makeExact(PooledValue& value) {
+  value.standardError = WideReal(0.0);
+  value.relativeError = 0.0;
+  value.low = value.high = value.mean;
+}
 
 // Whether the largest of `terms` lies within two sizes of the smallest size with a positive
 // estimate, above size 1 (no satisfying set of a formula with clauses is smaller than 1).
@@ -78,7 +87,7 @@ PooledRun RunPool::result() const {
   run.count = pooled(spread_, mean_.value());
   run.complement = pooled(complement_);
   const char* const unreached = " rests on cover lengths shorter than any sample reached; try --method split";
-  if (restsOnUnreachedLengths(lengths_, problem_.variableCount)) {
+  if (restsOnUnreachedLengths(lengths_, problem_.variableCount, request_.countLaw ? &*request_.countLaw : nullptr)) {
     run.countDoubt = Doubt::likelyTooLow;
     run.warnings.push_back(std::string("the estimate is likely far too low and its RE does not show it: the count") +
                            unreached);
@@ -102,6 +111,26 @@ PooledRun RunPool::result() const {
   if (const std::string list = listed(run, Doubt::likelyTooLow); !list.empty()) {
     run.warnings.push_back("the probability at p = " + list + " is likely far too low and its RE does not show it: it" +
                            unreached);
+  }
+  if (exact_) {
+    run.exact = true;
+    run.exactCount = exactCount_;
+    makeExact(run.count);
+    makeExact(run.complement);
+    for (SizeCount& size : run.spectrum) {
+      size.reached = size.failingReached = true;  // every 0 is the answer
+      makeExact(size.count);
+      makeExact(size.failing);
+    }
+    for (ProbabilityEstimate& estimate : run.probabilities) {
+      estimate.exact = true;
+      makeExact(estimate.probability);
+      makeExact(estimate.failure);
+    }
+    run.warnings.clear();
+    std::fill(run.probabilityDoubts.begin(), run.probabilityDoubts.end(), Doubt::none);
+    run.countDoubt = Doubt::none;
+    return run;
   }
   if (const std::string list = listed(run, Doubt::mayBeTooLow); !list.empty()) {
     run.warnings.push_back("the probability at p = " + list +

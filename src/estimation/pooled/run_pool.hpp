@@ -21,6 +21,9 @@ namespace monocount {
 struct PoolRequest {
   bool spectrum = false;
   std::vector<VariableProbabilities> laws;
+  // The count is a weighted count under this law of one chance for all variables (a weighted
+  // file): crude's reach check then weighs its terms by it.
+  std::optional<VariableProbabilities> countLaw{};
   // Whether the replications must estimate N(k) (EstimatorSettings::spectrum).
   bool needsSizes() const { return spectrum || !laws.empty(); }
 };
@@ -36,6 +39,10 @@ enum class Doubt { none, likelyTooLow, mayBeTooLow };
 // The answer of a run's replications taken together.
 struct PooledRun {
   std::int64_t replications = 0;
+  // Exact answers (the exact method): every value below is known without error (standard and
+  // relative error 0, the interval the value itself), and the count's decimal digits are here.
+  bool exact = false;
+  std::string exactCount;
   // The mean of the estimates (to the last bit the table's Average), and its spread.
   PooledValue count;
   Doubt countDoubt = Doubt::none;
@@ -70,6 +77,8 @@ class RunPool {
   PoolRequest request_;
   std::vector<WideReal> binomials_;  // C(n, k), only when the replications' N(k) are pooled
   std::int64_t replications_ = 0;
+  bool exact_ = false;
+  std::string exactCount_;
   RunningWideMean mean_;
   Spread spread_;
   Spread complement_;
