@@ -21,7 +21,11 @@ constexpr long double kNegligible = -60.0L;
 class TermWalk {
  public:
   TermWalk(const CoverLengthCounts& pooled, std::int32_t n, long double logP, long double logQ)
-      : pooled_(pooled), n_(n), logP_(logP), logQ_(logQ) {}
+      : pooled_(pooled),
+        n_(n),
+        logP_(logP),
+        logQ_(logQ),
+        logSamples_(std::log(static_cast<long double>(pooled.samples))) {}
 
   // Starts at length k with `below` samples of length k - 1 or less.
   void start(std::int32_t k, std::uint64_t below) {
@@ -35,14 +39,14 @@ class TermWalk {
     cumulative_ += countAt(k_);
   }
   std::int32_t length() const { return k_; }
+  long double logSamples() const { return logSamples_; }
   std::uint64_t cumulative() const { return cumulative_; }
   std::uint64_t here() const { return countAt(k_); }
   long double logBinomial() const { return logBinomial_; }
   long double weight(std::int32_t k) const { return k * logP_ + (n_ - k) * logQ_; }
   // log of C(n, k) S_k / S times the weight, S_k > 0.
   long double term() const {
-    return logBinomial_ + std::log(static_cast<long double>(cumulative_)) -
-           std::log(static_cast<long double>(pooled_.samples)) + weight(k_);
+    return logBinomial_ + std::log(static_cast<long double>(cumulative_)) - logSamples_ + weight(k_);
   }
 
  private:
@@ -56,6 +60,7 @@ class TermWalk {
   std::int32_t n_;
   long double logP_;
   long double logQ_;
+  long double logSamples_;
   std::int32_t k_ = 0;
   std::uint64_t cumulative_ = 0;
   long double logBinomial_ = 0.0L;
@@ -160,19 +165,24 @@ double unreachedShare(const CoverLengthCounts& pooled, std::int32_t variableCoun
   if (!fitConcave(wu, wyu, fit)) return 0.0;
 
   // The parabola continued below the well measured lengths: the part no sample is expected to
-  // reach, t(k) e^-lambda(k), lambda(k) = S t(k) / (C(n, k) weight(k)).
-  const long double logSamples = std::log(static_cast<long double>(pooled.samples));
+  // reach, t(k) e^-lambda(k), lambda(k) = S t(k) / (C(n, k) weight(k)), summed in logarithms
+  // (a parabola still rising below may put there far more than all the rest).
+  const long double logMeasured = std::log(measuredSum);
+  long double logUnseen = -std::numeric_limits<long double>::infinity();
   long double logBinomial = std::lgamma(n + 1.0L) - std::lgamma(measured + 1.0L) - std::lgamma(n - measured + 1.0L);
-  long double unseen = 0.0L;
   for (std::int32_t k = measured - 1; k >= 1; --k) {
     logBinomial += std::log(static_cast<long double>(k + 1) / static_cast<long double>(n - k));
     const long double u = scaled(k);
     const long double term = fit.at(u);
-    const long double expected = std::exp(term + largest - walk.weight(k) - logBinomial + logSamples);
-    unseen += std::exp(term - expected);
+    const long double missed = term - std::exp(term + largest - walk.weight(k) - logBinomial + walk.logSamples());
+    if (missed > -std::numeric_limits<long double>::infinity()) {
+      const long double high = std::max(logUnseen, missed);
+      logUnseen = high + std::log1p(std::exp(std::min(logUnseen, missed) - high));
+    }
+    if (logUnseen > logMeasured + 50.0L) break;  // the share is 1 to double precision
     if (term < kNegligible && fit.b + 2.0L * fit.c * u > 0.0L) break;  // falling ever faster below
   }
-  return static_cast<double>(unseen / (measuredSum + unseen));
+  return static_cast<double>(1.0L / (1.0L + std::exp(logMeasured - logUnseen)));
 }
 
 bool restsOnUnreachedLengths(const CoverLengthCounts& pooled, std::int32_t variableCount,
