@@ -7,8 +7,9 @@
 //     every seed s = 1 .. SEEDS it runs what `monocount --seed s --N N --R R` runs (the
 //     classic crude sequence) and pools the replications as the tool does (RunPool): whether
 //     the count's warning fires, the share of the count it expects the run to miss
-//     (unreachedShare, median and range), the error of the pooled estimate (median and range)
-//     and how many of the pooled 95 % intervals exclude the truth (none with R = 1). EXPECTED ("fires" or
+//     (unreachedShare), the error of the pooled estimate against the exact count, the pooled
+//     relative error the run reports (each as median and range), and how many of the pooled
+//     95 % intervals exclude the truth (none of these two with R = 1). EXPECTED ("fires" or
 //     "silent") is printed as given, with a mark when fewer than 9 in 10 seeds agree.
 #include <algorithm>
 #include <cmath>
@@ -53,6 +54,7 @@ std::string row(const std::string& expected, int seeds, std::int32_t sampleSize,
   int intervals = 0;
   std::vector<double> shares;
   std::vector<double> errors;
+  std::vector<double> relativeErrors;
   for (int seed = 1; seed <= seeds; ++seed) {
     Estimator estimator(problem, {.method = Method::crude, .seed = static_cast<std::uint32_t>(seed)});
     RunPool pool(problem, {});
@@ -68,6 +70,7 @@ std::string row(const std::string& expected, int seeds, std::int32_t sampleSize,
     errors.push_back(100.0 * static_cast<double>(std::pow(10.0L, run.count.mean.log10Abs() - exact) - 1.0L));
     if (run.count.low && run.count.high) {  // none for R = 1
       ++intervals;
+      relativeErrors.push_back(100.0 * run.count.relativeError.value_or(0.0));
       excluded += exact < run.count.low->log10Abs() || exact > run.count.high->log10Abs();
     }
   }
@@ -79,6 +82,7 @@ std::string row(const std::string& expected, int seeds, std::int32_t sampleSize,
          std::to_string(replications) + " | " + expected + " | " + std::to_string(fired) + " of " +
          std::to_string(seeds) + (10 * agreeing < 9 * seeds ? " (!)" : "") + " | " +
          medianAndRange(shares, "%.1f") + " | " + medianAndRange(errors, "%+.1f") + " | " +
+         (intervals > 0 ? medianAndRange(relativeErrors, "%.1f") : std::string("n/a")) + " | " +
          (intervals > 0 ? std::to_string(excluded) + " of " + std::to_string(intervals) : std::string("n/a")) + " |";
 }
 
@@ -89,8 +93,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && args[0] == "header") {
       std::cout << "| formula | n | N x R | expected | fired | unreached share % | error of the pooled estimate % "
-                   "| truth outside the 95 % interval |\n"
-                   "|---|---:|---|---|---|---|---|---:|\n";
+                   "| its RE % | truth outside its 95 % interval |\n"
+                   "|---|---:|---|---|---|---|---|---|---:|\n";
       return 0;
     }
     if (args.size() < 7 || args[0] != "row" || (args[1] != "fires" && args[1] != "silent")) {
