@@ -18,28 +18,29 @@ namespace monocount {
 // rests on a handful of samples. Every replication misses the same lengths, so their spread
 // does not show what is missing. The check extends the terms below the lengths measured well:
 //   - measured well: the lengths with at least 5 samples at or below them (S_k >= 5);
-//   - the shape: log N(k) of a monotone formula is close to a concave curve (a smooth peak;
-//     the sizes of vertex covers, hitting sets and the grids', cubes' and random formulas' of
-//     the accuracy table all are), so the log of the terms is fitted by a concave parabola
-//     over the well measured lengths whose terms are at least 1 % of the largest, each length
-//     weighed by S_k (the variance of log S_k is about 1 / S_k); a straight line when the
-//     parabola bends the wrong way;
+//   - the shape: log N(k) is close to a concave curve, a smooth peak (concave throughout for
+//     the square grids up to 12 x 12, counted exactly by size), so the log of the terms is
+//     fitted by a concave parabola over the well measured lengths whose terms are at least 1 %
+//     of the largest, each length weighed by S_k (the variance of log S_k is about 1 / S_k); a
+//     straight line when the parabola would open upward;
 //   - the parabola, continued to the shorter lengths k (down to 1: a formula with clauses has
 //     no satisfying set of 0 variables), puts there a term t(k) and lambda(k) = S t(k) /
 //     (C(n, k) weight(k)) expected samples of length k or less; no sample reaches a length
 //     with chance e^-lambda(k), so the run is expected to miss U = sum_k t(k) e^-lambda(k).
-// The result is U / (W + U), W the sum of the well measured terms: 0 when no samples, fewer
-// than 5 or fewer than three lengths to fit were drawn (no shape to extend), at p = 0 and at
+// The result is U / (W + U), W the sum of the well measured terms. It is 0 without samples,
+// with fewer than 5 or with fewer than three lengths to fit (no shape to extend), at p = 0 and
 // p = 1 (known exactly), and for a law with a chance per variable (not scored from lengths).
-// Measured over 10 seeds each (bench/reach.sh): 0.007 to 0.026 on the 6 x 6 grid, random
-// 3-CNF 40/400 and 50/250 and the hypercube Q5 from 10^4 samples on, where crude is right;
-// 0.06 to 0.95 on the 10 x 10 grid from 3 x 10^4 to 3 x 10^7 samples (the truth: 0.65 to
-// 0.08), 0.6 and more on the 12 x 12 and 16 x 16 grids. Works in logarithms: O(n) time, no
-// memory of its own.
+// Measured over 10 seeds each (bench/reach.sh): at most 0.026 on the 6 x 6 grid, random 3-CNF
+// 40/400 and 50/250 and the hypercube Q5 from 10^4 samples in all, where crude is right; 0.058
+// to 0.95 on the 10 x 10 grid from 3 x 10^4 to 3 x 10^7 samples (the exact counts by size:
+// 0.65 to 0.079), 0.6 and more on the 12 x 12 and 16 x 16 grids. Works in logarithms: O(n)
+// time, no memory of its own.
 double unreachedShare(const CoverLengthCounts& pooled, std::int32_t variableCount,
                       const VariableProbabilities* law = nullptr);
 
-// The share above which crude's answer is said to rest on lengths its samples did not reach.
+// The share above which crude's answer is said to rest on lengths its samples did not reach:
+// above what runs of 10^4 samples leave out where crude is right (at most 2.6 %, within their
+// RE of 5 % or more), about half of what 3 x 10^7 samples leave out on the 10 x 10 grid (7.9 %).
 inline constexpr double kUnreachedShareLimit = 0.04;
 
 // Whether unreachedShare exceeds kUnreachedShareLimit: the run is expected to miss more than
