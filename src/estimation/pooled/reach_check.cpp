@@ -42,7 +42,6 @@ class TermWalk {
   long double logSamples() const { return logSamples_; }
   std::uint64_t cumulative() const { return cumulative_; }
   std::uint64_t here() const { return countAt(k_); }
-  long double logBinomial() const { return logBinomial_; }
   long double weight(std::int32_t k) const { return k * logP_ + (n_ - k) * logQ_; }
   // log of C(n, k) S_k / S times the weight, S_k > 0.
   long double term() const {
