@@ -1,0 +1,93 @@
+#include "estimation/numerics/stage_tails.hpp"
+
+#include <gtest/gtest.h>
+
+#include <boost/multiprecision/cpp_bin_float.hpp>
+#include <cmath>
+#include <vector>
+
+namespace monocount {
+namespace {
+
+// 1000 decimal digits: the oracle's plain Taylor series of exp(Q) has terms up to e^R, so for R
+// = 800 (terms up to 1e347, tails down to 1e-340) its sums keep far more digits than a long
+// double has.
+using Exact = boost::multiprecision::number<boost::multiprecision::cpp_bin_float<1000>>;
+
+struct ExactTails {
+  Exact within;
+  Exact beyond;
+};
+
+// The first row of exp(Q) for the chain's generator Q (stage j left at rate r_j, the state past
+// the last stage kept), by the Taylor series without any shift: every term summed, however much
+// they cancel. One stage: e^-r and 1 - e^-r themselves.
+ExactTails oracle(const std::vector<double>& rates) {
+  const std::size_t k = rates.size();
+  if (k == 1) return {-boost::multiprecision::expm1(Exact(-rates[0])), boost::multiprecision::exp(Exact(-rates[0]))};
+  std::vector<Exact> term(k + 1, Exact(0));
+  std::vector<Exact> sum(k + 1, Exact(0));
+  term[0] = 1;
+  const Exact negligible("1e-980");
+  double top = 0.0;
+  for (const double rate : rates) top = std::max(top, rate);
+  for (int m = 0;; ++m) {
+    Exact largest = 0;
+    for (std::size_t j = 0; j <= k; ++j) {
+      sum[j] += term[j];
+      largest = std::max(largest, abs(term[j]));
+    }
+    if (m > 3 * top + 20 && largest < negligible) break;
+    std::vector<Exact> next(k + 1, Exact(0));
+    for (std::size_t j = 0; j <= k; ++j) {
+      if (j < k) next[j] -= term[j] * rates[j];
+      if (j > 0) next[j] += term[j - 1] * rates[j - 1];
+      next[j] /= m + 1;
+    }
+    term.swap(next);
+  }
+  ExactTails tails{sum[k], 0};
+  for (std::size_t j = 0; j < k; ++j) tails.beyond += sum[j];
+  return tails;
+}
+
+double relativeDifference(const WideReal& value, const Exact& exact) {
+  const Exact computed = boost::multiprecision::ldexp(Exact(value.mantissa()), static_cast<int>(value.exponent()));
+  return static_cast<double>(abs(computed / exact - 1));
+}
+
+std::vector<double> multiples(double rate, int from, int to) {
+  std::vector<double> rates;
+  for (int i = from; i >= to; --i) rates.push_back(i * rate);
+  return rates;
+}
+
+TEST(StageTails, BothTailsKeepTheirDigitsAgainstAMultiprecisionOracle) {
+  const double q6 = -std::log(1e-6);  // the rate of a link failing with chance 1e-6
+  const struct {
+    const char* name;
+    std::vector<double> rates;
+  } cases[] = {
+      {"one stage", {1.0}},
+      {"one stage of rate 1e-12: within is 1e-12", {1e-12}},
+      {"one stage beyond the long double's range", {12000.0}},
+      {"equal rates (Erlang)", {2.0, 2.0, 2.0}},
+      {"rates apart", {5.0, 3.0, 1.0}},
+      {"increasing rates, a pair 1e-13 apart", {0.5, 1.0, 1.0 + 1e-13, 4.0}},
+      {"one rate tiny: within about 1e-9", {3.0, 1e-9}},
+      {"five fast stages: beyond about 1e-150", multiples(q6, 30, 26)},
+      {"27 stages of a 30-link network at q = 1e-6: beyond about 3e-20", multiples(q6, 30, 4)},
+      {"rates beyond e^-745, the double's range", {800.0, 790.0, 780.0}},
+      {"40 slow stages: within about 1e-60", std::vector<double>(40, 0.5)},
+  };
+  StageTailCalculator calculator;
+  for (const auto& c : cases) {
+    const StageTails tails = calculator.tails(c.rates);
+    const ExactTails exact = oracle(c.rates);
+    EXPECT_LT(relativeDifference(tails.within, exact.within), 1e-16) << c.name;
+    EXPECT_LT(relativeDifference(tails.beyond, exact.beyond), 1e-16) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace monocount
