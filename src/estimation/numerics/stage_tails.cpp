@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace monocount {
 
@@ -9,17 +10,27 @@ namespace {
 
 // What is left of each sum when it stops, at most, relative to the sum.
 constexpr long double kNegligible = 1e-20L;
-// Masses are kept below 2^kRescale: beyond, the vector and its sums so far move down by that
-// many binary orders (only for rates of 11,000 and more, whose e^(-R) is below the long
+// The double computation serves rates below kDoubleTop (its e^(-R) is far inside the range)
+// and tails above kDoubleFloor: below, a tail may have lost digits to subnormal roundings.
+constexpr double kDoubleTop = 600.0;
+constexpr double kDoubleFloor = 1e-280;
+// The Poisson weights are kept below 2^kRescale: beyond, they and the sums so far move down by
+// that many binary orders (only for rates of 11,000 and more, whose e^(-R) is below the long
 // double's range).
 constexpr int kRescale = 8192;
 
 }  // namespace
 
 void StageTailCalculator::reserve(std::size_t stages) {
-  if (mass_.size() < stages + 1) {
-    mass_.resize(stages + 1);
+  if (stay_.size() < stages + 1) {
+    now_.resize(stages + 1);
+    next_.resize(stages + 1);
+    wideNow_.resize(stages + 1);
+    wideNext_.resize(stages + 1);
     stay_.resize(stages + 1);
+    move_.resize(stages + 1);
+    wideStay_.resize(stages + 1);
+    wideMove_.resize(stages + 1);
   }
 }
 
@@ -27,79 +38,110 @@ StageTails StageTailCalculator::tails(std::span<const double> rates) {
   const std::size_t k = rates.size();
   if (k == 0) return {WideReal(1.0), WideReal(0.0)};
   reserve(k);
-  const long double top = *std::max_element(rates.begin(), rates.end());
-  for (std::size_t j = 0; j < k; ++j) {
-    stay_[j] = top - static_cast<long double>(rates[j]);
-    mass_[j] = 0.0L;
+  const double top = *std::max_element(rates.begin(), rates.end());
+  if (top < kDoubleTop) {
+    for (std::size_t j = 0; j < k; ++j) {
+      stay_[j] = (top - rates[j]) / top;
+      move_[j] = rates[j] / top;
+    }
+    stay_[k] = 1.0;  // past the last stage the chain stays
+    move_[k] = 0.0;
+    const StageTails quick = uniformized(rates, now_.data(), next_.data(), stay_.data(), move_.data());
+    if (quick.within >= WideReal(kDoubleFloor) && quick.beyond >= WideReal(kDoubleFloor)) return quick;
   }
-  stay_[k] = top;
-  mass_[k] = 0.0L;
+  const long double wideTop = top;
+  for (std::size_t j = 0; j < k; ++j) {
+    wideStay_[j] = (wideTop - rates[j]) / wideTop;
+    wideMove_[j] = rates[j] / wideTop;
+  }
+  wideStay_[k] = 1.0L;
+  wideMove_[k] = 0.0L;
+  return uniformized(rates, wideNow_.data(), wideNext_.data(), wideStay_.data(), wideMove_.data());
+}
 
-  // e^(-top) = mass_[0] * 2^scale: directly while the long double holds it, else by parts.
+template <typename Real>
+StageTails StageTailCalculator::uniformized(std::span<const double> rates, Real* now, Real* next, const Real* stay,
+                                            const Real* move) {
+  const std::size_t k = rates.size();
+  const Real top = *std::max_element(rates.begin(), rates.end());
+  std::fill(now, now + k + 1, Real(0));
+  std::fill(next, next + k + 1, Real(0));
+  now[0] = 1;
+
+  // The Poisson weight Pois(m; top) = weight * 2^scale: e^(-top) directly while the type holds
+  // it, else (long double only) by parts.
   std::int64_t scale = 0;
-  if (top < 11000.0L) {
-    mass_[0] = std::exp(-top);
+  Real weight = 1;
+  if (top < Real(11000)) {
+    weight = std::exp(-top);
   } else {
-    long double rest = top;
-    long double start = 1.0L;
-    while (rest > 0.0L) {
-      const long double part = std::min(rest, 10000.0L);
+    for (Real rest = top; rest > 0;) {
+      const Real part = std::min(rest, Real(10000));
       int shift = 0;
-      start = std::frexp(start * std::exp(-part), &shift);
+      weight = std::frexp(weight * std::exp(-part), &shift);
       scale += shift;
       rest -= part;
     }
-    mass_[0] = start;
   }
 
   // The sums in units of 2^scale, moved into the wide totals whenever the scale changes.
-  long double within = 0.0L;
-  long double beyond = 0.0L;
+  Real within = 0;
+  Real beyond = 0;
   WideReal wideWithin;
   WideReal wideBeyond;
   for (std::int64_t m = 0;; ++m) {
-    // After m events the chain is at stage m at the furthest.
+    // After m events the chain is at stage m at the furthest. Four partial sums, so that the
+    // additions do not wait on one another.
     const std::size_t reach = std::min<std::size_t>(static_cast<std::size_t>(m) + 1, k);
-    long double waiting = 0.0L;
-    for (std::size_t j = 0; j < reach; ++j) waiting += mass_[j];
-    beyond += waiting;
-    within += mass_[k];
-    const long double weight = waiting + mass_[k];  // Pois(m; top) in units of 2^scale
+    Real partial[4] = {0, 0, 0, 0};
+    std::size_t j = 0;
+    for (; j + 4 <= reach; j += 4) {
+      for (std::size_t lane = 0; lane < 4; ++lane) partial[lane] += now[j + lane];
+    }
+    for (; j < reach; ++j) partial[0] += now[j];
+    const Real waiting = (partial[0] + partial[1]) + (partial[2] + partial[3]);
+    beyond += weight * waiting;
+    within += weight * now[k];
 
-    const auto events = static_cast<long double>(m);
-    if (events + 2.0L > top) {
+    const auto events = static_cast<Real>(m);
+    if (events + 2 > top) {
       // Past the mode the Poisson weights fall at least geometrically: the rest of them is at
       // most weight * ratio. The chance of fewer than k moves only falls with m, so the rest
-      // of `beyond` is at most waiting * ratio, and that of `within` at most weight * ratio.
-      const long double ratio = (top / (events + 1.0L)) / (1.0L - top / (events + 2.0L));
-      const long double restWithin = weight * ratio;
-      const bool beyondDone = waiting * ratio <= kNegligible * beyond;
-      // Below the long double's range the rest adds nothing more (a tail of less than about
-      // 1e-4900 of the other comes out as 0).
-      const bool withinDone = restWithin <= kNegligible * within || restWithin == 0.0L;
+      // of `beyond` is at most weight * waiting * ratio, and that of `within` weight * ratio.
+      const Real ratio = (top / (events + 1)) / (1 - top / (events + 2));
+      const Real restWithin = weight * ratio;
+      const bool beyondDone = restWithin * waiting <= Real(kNegligible) * beyond;
+      // Below the type's range the rest adds nothing more.
+      const bool withinDone = restWithin <= Real(kNegligible) * within || restWithin == 0;
       if (beyondDone && withinDone) break;
     }
 
-    // One more event: each stage keeps (top - r_j) / top of its mass and passes r_j / top on,
-    // times the Poisson factor top / (m + 1).
-    const long double factor = 1.0L / (events + 1.0L);
-    mass_[k] = (mass_[k] * stay_[k] + mass_[k - 1] * static_cast<long double>(rates[k - 1])) * factor;
-    for (std::size_t j = std::min(reach, k - 1); j >= 1; --j) {
-      mass_[j] = (mass_[j] * stay_[j] + mass_[j - 1] * static_cast<long double>(rates[j - 1])) * factor;
-    }
-    mass_[0] = mass_[0] * stay_[0] * factor;
+    // One more event.
+    next[0] = now[0] * stay[0];
+    for (j = 1; j <= reach; ++j) next[j] = now[j] * stay[j] + now[j - 1] * move[j - 1];
+    if (reach < k) next[k] = now[k];
+    std::swap(now, next);
+    weight *= top / (events + 1);
 
-    if (weight > std::ldexp(1.0L, kRescale)) {
-      wideWithin += WideReal::scaled(within, scale);
-      wideBeyond += WideReal::scaled(beyond, scale);
-      within = beyond = 0.0L;
-      for (std::size_t j = 0; j <= k; ++j) mass_[j] = std::ldexp(mass_[j], -kRescale);
-      scale += kRescale;
+    if constexpr (std::numeric_limits<Real>::max_exponent > kRescale) {
+      if (weight > std::ldexp(Real(1), kRescale)) {
+        wideWithin += WideReal::scaled(within, scale);
+        wideBeyond += WideReal::scaled(beyond, scale);
+        within = beyond = 0;
+        weight = std::ldexp(weight, -kRescale);
+        scale += kRescale;
+      }
     }
   }
   wideWithin += WideReal::scaled(within, scale);
   wideBeyond += WideReal::scaled(beyond, scale);
   return {wideWithin, wideBeyond};
 }
+
+template StageTails StageTailCalculator::uniformized<double>(std::span<const double>, double*, double*,
+                                                             const double*, const double*);
+template StageTails StageTailCalculator::uniformized<long double>(std::span<const double>, long double*,
+                                                                  long double*, const long double*,
+                                                                  const long double*);
 
 }  // namespace monocount

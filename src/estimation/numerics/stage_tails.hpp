@@ -26,13 +26,17 @@ struct StageTails {
 // Poisson(R), and each event moves the chain from stage j to j + 1 with chance r_j / R (else
 // it stays), so
 //   beyond = sum_m Pois(m; R) P(fewer than k moves in m events),
-//   within = sum_m Pois(m; R) P(k moves in m events),
-// carried together as one vector of the Poisson weight times the stage chances (long double,
-// with a common binary exponent of its own, so e^(-R) never underflows). The sums stop once
-// what is left of each is provably below 1e-20 of it (the chance of fewer than k moves only
-// falls with m, and the Poisson tail past the mode is bounded by a geometric series). About
-// (R + 10 sqrt(R)) k multiply-adds; a time of several hundred stages at R of several hundred
-// takes tens of microseconds.
+//   within = sum_m Pois(m; R) P(k moves in m events).
+// The chances after m events are one probability vector, updated event by event, and the
+// Poisson weights a sequence beside it. The sums stop once what is left of each is provably
+// below 1e-20 of it (the chance of fewer than k moves only falls with m, and the Poisson tail
+// past the mode is bounded by a geometric series). All in double while R < 600 (so e^(-R) is
+// far inside its range) and both tails come out above 1e-280: a chance or term that underflows
+// then costs the sums at most about M k 1e-323 (M events), so each tail stands to a relative
+// 1e-14 or so. Otherwise again in long double, whose weights carry an exponent of their own
+// beyond R = 11,000; tails down to about 1e-4900 keep their digits there, smaller ones come out
+// as 0. About (R + 10 sqrt(R)) k multiply-adds: 600 events of 20 stages take a few
+// microseconds.
 //
 // Holds its scratch space, so one calculator per thread; it allocates only when asked about
 // more stages than ever before (reserve() avoids even that).
@@ -46,8 +50,18 @@ class StageTailCalculator {
   StageTails tails(std::span<const double> rates);
 
  private:
-  std::vector<long double> mass_;  // stage 0 .. k - 1, then the stages passed (index k)
-  std::vector<long double> stay_;  // R - r_j per stage; R for the passed state
+  // The sums from the chances after m events and after m + 1 (stage 0 .. k - 1, then past the
+  // last stage) and the chances to stay and to move on at each event, all in one type.
+  template <typename Real>
+  StageTails uniformized(std::span<const double> rates, Real* now, Real* next, const Real* stay, const Real* move);
+  std::vector<double> now_;
+  std::vector<double> next_;
+  std::vector<double> stay_;
+  std::vector<double> move_;
+  std::vector<long double> wideNow_;
+  std::vector<long double> wideNext_;
+  std::vector<long double> wideStay_;
+  std::vector<long double> wideMove_;
 };
 
 }  // namespace monocount
