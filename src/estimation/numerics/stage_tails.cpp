@@ -89,12 +89,20 @@ StageTails StageTailCalculator::uniformized(std::span<const double> rates, Real*
   Real beyond = 0;
   WideReal wideWithin;
   WideReal wideBeyond;
+  // Stages below `low` hold no chance any more: a leading chance below the type's smallest
+  // normal value times 1000 is dropped (at most k of them, so at most 1e-302 of a sum in double).
+  const Real tiny = std::numeric_limits<Real>::min() * 1000;
+  std::size_t low = 0;
   for (std::int64_t m = 0;; ++m) {
     // After m events the chain is at stage m at the furthest. Four partial sums, so that the
     // additions do not wait on one another.
     const std::size_t reach = std::min<std::size_t>(static_cast<std::size_t>(m) + 1, k);
+    while (low + 1 < reach && now[low] < tiny) {
+      now[low] = next[low] = 0;
+      ++low;
+    }
     Real partial[4] = {0, 0, 0, 0};
-    std::size_t j = 0;
+    std::size_t j = low;
     for (; j + 4 <= reach; j += 4) {
       for (std::size_t lane = 0; lane < 4; ++lane) partial[lane] += now[j + lane];
     }
@@ -104,10 +112,11 @@ StageTails StageTailCalculator::uniformized(std::span<const double> rates, Real*
     within += weight * now[k];
 
     const auto events = static_cast<Real>(m);
-    if (events + 2 > top) {
+    if (events + 2 > top && m % 8 == 0) {
       // Past the mode the Poisson weights fall at least geometrically: the rest of them is at
       // most weight * ratio. The chance of fewer than k moves only falls with m, so the rest
       // of `beyond` is at most weight * waiting * ratio, and that of `within` weight * ratio.
+      // (Asked every eighth event: a few more terms cost less than the divisions.)
       const Real ratio = (top / (events + 1)) / (1 - top / (events + 2));
       const Real restWithin = weight * ratio;
       const bool beyondDone = restWithin * waiting <= Real(kNegligible) * beyond;
@@ -117,8 +126,8 @@ StageTails StageTailCalculator::uniformized(std::span<const double> rates, Real*
     }
 
     // One more event.
-    next[0] = now[0] * stay[0];
-    for (j = 1; j <= reach; ++j) next[j] = now[j] * stay[j] + now[j - 1] * move[j - 1];
+    if (low == 0) next[0] = now[0] * stay[0];
+    for (j = std::max<std::size_t>(low, 1); j <= reach; ++j) next[j] = now[j] * stay[j] + now[j - 1] * move[j - 1];
     if (reach < k) next[k] = now[k];
     std::swap(now, next);
     weight *= top / (events + 1);
