@@ -64,9 +64,10 @@ MemoryNeed EvolutionEstimator::memoryNeeded(const Problem& problem, std::int32_t
   const std::int64_t perBlock = samplesPerBlock(problem.variableCount);
   const std::int64_t blocks = (std::max(sampleSize, 1) + perBlock - 1) / perBlock;
   const auto busy = static_cast<std::uint64_t>(std::clamp<std::int64_t>(blocks, 1, std::max(workers, 1)));
-  // Shared: both lists of the formula, the rates and mean times, the starting counts. Each busy
-  // worker: its arrivals, counts, stamps, stages and the tails' scratch.
-  return {.tables = 8 * occurrences + 8 * m + 40 * n + busy * (100 * n + 4 * m),
+  // Shared: both lists of the formula and the clause masks, the rates and mean times. Each busy
+  // worker: its arrivals, positions or byte tables, stages and the tails' scratch (in double
+  // and long double).
+  return {.tables = 8 * occurrences + 16 * m + 32 * n + busy * (400 * n + 4 * m + 4096),
           .samples = static_cast<std::uint64_t>(blocks) * sizeof(BlockStatistics)};
 }
 

@@ -56,7 +56,7 @@ class EvolutionEstimator {
 
   // About what the estimator takes for `problem` with replications of `sampleSize` samples on
   // `workers` workers: the shared tables and each busy worker's scratch (`tables`), and the
-  // statistics of every block of a replication (`samples`, some 80 bytes per block).
+  // statistics of every block of a replication (`samples`, 160 bytes per block).
   static MemoryNeed memoryNeeded(const Problem& problem, std::int32_t sampleSize, std::int32_t workers);
 
   // One replication of `sampleSize` >= 1 samples:
