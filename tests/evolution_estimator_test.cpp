@@ -97,8 +97,8 @@ TEST(EvolutionEstimator, RefusesFormulasDecidedWithoutSampling) {
 TEST(EvolutionEstimator, AnInterruptionStopsSamplingAndMarksTheReplication) {
   StopRequest stop;
   stop.interrupt();
-  EvolutionEstimator estimator(support::toProblem({2, {{0, 1}}}), VariableProbabilities::uniform(0.5), 1,
-                               Parallelism{.threads = 2, .stop = &stop});
+  const Problem problem = support::toProblem({2, {{0, 1}}});
+  EvolutionEstimator estimator(problem, VariableProbabilities::uniform(0.5), 1, Parallelism{.threads = 2, .stop = &stop});
   EXPECT_EQ(estimator.estimateModelCount(100000).stopped, StopReason::interrupted);
 }
 
