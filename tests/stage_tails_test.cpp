@@ -75,7 +75,8 @@ TEST(StageTails, BothTailsKeepTheirDigitsAgainstAMultiprecisionOracle) {
       {"one rate tiny: within about 1e-9", {3.0, 1e-9}},
       {"five fast stages: beyond about 1e-150", multiples(q6, 30, 26)},
       {"15 stages of a 30-link network at q = 1e-6: beyond about 1e-88", multiples(q6, 30, 16)},
-      {"rates beyond e^-745, the double's range", {800.0, 790.0, 780.0}, true},
+      {"rates of 600: e^-600 kept apart from its exponent, beyond about 4e-255", {600.0, 590.0}, true},
+      {"rates beyond e^-745, the double's range, and beyond below it", {800.0, 790.0, 780.0}, true},
       {"40 slow stages: within about 1e-60", std::vector<double>(40, 0.5)},
       {"130 slow stages: within about 1e-310, below the double's range", std::vector<double>(130, 0.2)},
   };

@@ -10,14 +10,16 @@ namespace {
 
 // What is left of each sum when it stops, at most, relative to the sum.
 constexpr long double kNegligible = 1e-20L;
-// The double computation serves rates below kDoubleTop (its e^(-R) is far inside the range)
-// and tails above kDoubleFloor: below, a tail may have lost digits to subnormal roundings.
-constexpr double kDoubleTop = 600.0;
+// The double computation serves tails above kDoubleFloor: below, a tail may have lost digits to
+// subnormal roundings.
 constexpr double kDoubleFloor = 1e-280;
-// The Poisson weights are kept below 2^kRescale: beyond, they and the sums so far move down by
-// that many binary orders (only for rates of 11,000 and more, whose e^(-R) is below the long
-// double's range).
-constexpr int kRescale = 8192;
+// The Poisson weights carry a binary exponent of their own: e^(-R) is taken in parts of
+// kPart<Real>, and a weight above 2^kRescale<Real> moves down by that many binary orders, the
+// sums so far with it (for rates above 500 in double, 10,000 in long double).
+template <typename Real>
+constexpr Real kPart = sizeof(Real) == sizeof(double) ? 500 : 10000;
+template <typename Real>
+constexpr int kRescale = sizeof(Real) == sizeof(double) ? 600 : 8192;
 
 }  // namespace
 
@@ -39,16 +41,14 @@ StageTails StageTailCalculator::tails(std::span<const double> rates) {
   if (k == 0) return {WideReal(1.0), WideReal(0.0)};
   reserve(k);
   const double top = *std::max_element(rates.begin(), rates.end());
-  if (top < kDoubleTop) {
-    for (std::size_t j = 0; j < k; ++j) {
-      stay_[j] = (top - rates[j]) / top;
-      move_[j] = rates[j] / top;
-    }
-    stay_[k] = 1.0;  // past the last stage the chain stays
-    move_[k] = 0.0;
-    const StageTails quick = uniformized(rates, now_.data(), next_.data(), stay_.data(), move_.data());
-    if (quick.within >= WideReal(kDoubleFloor) && quick.beyond >= WideReal(kDoubleFloor)) return quick;
+  for (std::size_t j = 0; j < k; ++j) {
+    stay_[j] = (top - rates[j]) / top;
+    move_[j] = rates[j] / top;
   }
+  stay_[k] = 1.0;  // past the last stage the chain stays
+  move_[k] = 0.0;
+  const StageTails quick = uniformized(rates, now_.data(), next_.data(), stay_.data(), move_.data());
+  if (quick.within >= WideReal(kDoubleFloor) && quick.beyond >= WideReal(kDoubleFloor)) return quick;
   const long double wideTop = top;
   for (std::size_t j = 0; j < k; ++j) {
     wideStay_[j] = (wideTop - rates[j]) / wideTop;
@@ -69,14 +69,14 @@ StageTails StageTailCalculator::uniformized(std::span<const double> rates, Real*
   now[0] = 1;
 
   // The Poisson weight Pois(m; top) = weight * 2^scale: e^(-top) directly while the type holds
-  // it, else (long double only) by parts.
+  // it, else by parts.
   std::int64_t scale = 0;
   Real weight = 1;
-  if (top < Real(11000)) {
+  if (top < kPart<Real>) {
     weight = std::exp(-top);
   } else {
     for (Real rest = top; rest > 0;) {
-      const Real part = std::min(rest, Real(10000));
+      const Real part = std::min(rest, kPart<Real>);
       int shift = 0;
       weight = std::frexp(weight * std::exp(-part), &shift);
       scale += shift;
@@ -132,14 +132,12 @@ StageTails StageTailCalculator::uniformized(std::span<const double> rates, Real*
     std::swap(now, next);
     weight *= top / (events + 1);
 
-    if constexpr (std::numeric_limits<Real>::max_exponent > kRescale) {
-      if (weight > std::ldexp(Real(1), kRescale)) {
-        wideWithin += WideReal::scaled(within, scale);
-        wideBeyond += WideReal::scaled(beyond, scale);
-        within = beyond = 0;
-        weight = std::ldexp(weight, -kRescale);
-        scale += kRescale;
-      }
+    if (weight > std::ldexp(Real(1), kRescale<Real>)) {
+      wideWithin += WideReal::scaled(within, scale);
+      wideBeyond += WideReal::scaled(beyond, scale);
+      within = beyond = 0;
+      weight = std::ldexp(weight, -kRescale<Real>);
+      scale += kRescale<Real>;
     }
   }
   wideWithin += WideReal::scaled(within, scale);

@@ -28,15 +28,15 @@ struct StageTails {
 //   beyond = sum_m Pois(m; R) P(fewer than k moves in m events),
 //   within = sum_m Pois(m; R) P(k moves in m events).
 // The chances after m events are one probability vector, updated event by event, and the
-// Poisson weights a sequence beside it. The sums stop once what is left of each is provably
-// below 1e-20 of it (the chance of fewer than k moves only falls with m, and the Poisson tail
-// past the mode is bounded by a geometric series). All in double while R < 600 (so e^(-R) is
-// far inside its range) and both tails come out above 1e-280: a chance or term that underflows
-// then costs the sums at most about M k 1e-323 (M events), so each tail stands to a relative
-// 1e-14 or so. Otherwise again in long double, whose weights carry an exponent of their own
-// beyond R = 11,000; tails down to about 1e-4900 keep their digits there, smaller ones come out
-// as 0. About (R + 10 sqrt(R)) k multiply-adds, fewer as the first stages empty: 17 stages at
-// R = 414 (about 600 events) take some 8 microseconds.
+// Poisson weights a sequence beside it with a binary exponent of its own, so e^(-R) never
+// underflows. The sums stop once what is left of each is provably below 1e-20 of it (the
+// chance of fewer than k moves only falls with m, and the Poisson tail past the mode is bounded
+// by a geometric series). All in double while both tails come out above 1e-280: a chance or
+// term that underflows then costs the sums at most about M k 1e-323 (M events), so each tail
+// stands to a relative 1e-14 or so. Otherwise again in long double, which keeps tails down to
+// about 1e-4900; smaller ones come out as 0. About (R + 10 sqrt(R)) k multiply-adds, fewer as
+// the first stages empty: 17 stages at R = 414 (about 600 events) take some 8 microseconds,
+// 100 stages at R = 700 some 100.
 //
 // Holds its scratch space, so one calculator per thread; it allocates only when asked about
 // more stages than ever before (reserve() avoids even that).
