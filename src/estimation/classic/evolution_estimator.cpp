@@ -87,7 +87,7 @@ EvolutionEstimator::Worker EvolutionEstimator::makeWorker() const {
   } else {
     worker.bitOf.resize(n);
     worker.byteTables.resize(256 * ((n + 7) / 8));
-    worker.touchedAt.resize(8 * 64);
+    worker.touchedAt.resize(64);
   }
   worker.leaving.resize(n);
   worker.stageRates.resize(n);
@@ -168,7 +168,7 @@ void EvolutionEstimator::orderClauses(const std::uint64_t* table, std::uint64_t*
     const std::uint64_t mask = masks[c];
     std::uint64_t ordered = 0;
     for (std::size_t b = 0; b < Bytes; ++b) ordered |= table[256 * b + ((mask >> (8 * b)) & 255)];
-    touchedAt[64 * (c & 7) + static_cast<std::size_t>(__builtin_ctzll(ordered))] |= ordered;
+    touchedAt[__builtin_ctzll(ordered)] |= ordered;
   }
 }
 
@@ -192,8 +192,6 @@ std::size_t EvolutionEstimator::walkByMasks(Worker& worker) const {
       entries[x] = entries[x & (x - 1)] | (v < worker.bitOf.size() ? bitOf[v] : 0);
     }
   }
-  // Eight interleaved unions, so that clauses first touched at the same position do not wait
-  // on one another.
   std::uint64_t* touchedAt = worker.touchedAt.data();
   std::fill(worker.touchedAt.begin(), worker.touchedAt.end(), 0);
   switch (bytes) {
@@ -209,7 +207,6 @@ std::size_t EvolutionEstimator::walkByMasks(Worker& worker) const {
   std::int32_t stages = 0;
   std::int32_t* stageAt = worker.stageAt.data();
   for (std::size_t i = 0; i < count; ++i) {
-    for (std::size_t lane = 1; lane < 8; ++lane) touchedAt[i] |= touchedAt[64 * lane + i];
     stageAt[i] = touchedAt[i] != 0 ? stages++ : -1;
   }
   double* leaving = worker.leaving.data();
