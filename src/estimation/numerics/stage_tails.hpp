@@ -35,8 +35,7 @@ struct StageTails {
 // term that underflows then costs the sums at most about M k 1e-323 (M events), so each tail
 // stands to a relative 1e-14 or so. Otherwise again in long double, which keeps tails down to
 // about 1e-4900; smaller ones come out as 0. About (R + 10 sqrt(R)) k multiply-adds, fewer as
-// the first stages empty: 17 stages at R = 414 (about 600 events) take some 8 microseconds,
-// 100 stages at R = 700 some 100.
+// the first stages empty: 17 stages at R = 414 (about 600 events) take some 8 microseconds.
 //
 // Holds its scratch space, so one calculator per thread; it allocates only when asked about
 // more stages than ever before (reserve() avoids even that).
