@@ -401,6 +401,26 @@ TEST(CommandLine, RunsEndEarlyAndKeepTheirWork) {
   std::filesystem::remove(stream);
 }
 
+// A weighted file (x1 0.9/0.1, x2 3/1, x3 1e-9 on its own literal; clauses (x1 x2) (x2 x3)) is
+// answered under its weights: the weighted count 3.0000000009 and the weight of the falsifying
+// assignments 0.9999999991 (by enumeration), each on its own; exactly by the exact method.
+TEST(CommandLine, WeightedFilesAreAnsweredUnderTheirWeights) {
+  for (const char* method : {"crude", "exact"}) {
+    const Outcome run = monocount("--problem " + fixture("weighted.cnf") + " --N 20000 --R 10 --seed 3 --format json --method " + method);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const nlohmann::json pooled = nlohmann::json::parse(run.out)["pooled"];
+    const double holds = pooled["estimate"].get<double>(), fails = pooled["complement"]["estimate"].get<double>();
+    const double slack = std::string(method) == "exact" ? 1e-15 : 4 * pooled["relativeError"].get<double>();
+    EXPECT_NEAR(holds / 3.0000000009, 1.0, slack) << method;
+    EXPECT_NEAR(fails / 0.9999999991, 1.0, std::string(method) == "exact" ? 1e-15 : 4 * pooled["complement"]["relativeError"].get<double>())
+        << method;
+  }
+  const Outcome mcc = monocount("--problem " + fixture("weighted.cnf") + " --N 10 --R 1 --method exact --format mcc");
+  EXPECT_NE(mcc.out.find("c s type wmc\nc s log10-estimate 0.4771212548\n"), std::string::npos) << mcc.out;
+  EXPECT_NE(monocount("--problem " + fixture("weighted.cnf") + " --N 10 --R 1 --probability 0.5").out.find("--probability count without them"),
+            std::string::npos);
+}
+
 TEST(CommandLine, SpectrumAndProbabilityTablesFollowTheReport) {
   const Outcome run =
       monocount("--problem " + fixture("both.cnf") + " --N 10 --R 1 --seed 1 --spectrum --probability 0.5");

@@ -111,12 +111,12 @@ FormulaWeights weightsOf(const WeightedFormula& formula, Problem& problem) {
   return {uncertain.law, WideReal::scaled(factor.mantissa, factor.exponent)};
 }
 
-// How the work is spread. crude keeps the classic single sequence unless --threads is given or
-// several ranks share the run; without --threads, the other methods (and crude on several
-// ranks) use every core this process may use.
+// How the work is spread. crude keeps the classic single sequence unless --threads is given,
+// several ranks share the run or the file is weighted; without --threads, the other methods
+// (and crude in those cases) use every core this process may use.
 void spreadWork(EstimatorSettings& settings, const CommandLine& commandLine, RankGroup& ranks) {
   const bool threadsGiven = commandLine.threadsGiven;
-  settings.blockStreams = settings.method != Method::crude || threadsGiven || ranks.size() > 1;
+  settings.blockStreams = settings.method != Method::crude || threadsGiven || ranks.size() > 1 || settings.weights;
   settings.parallelism.threads = threadsGiven && commandLine.threads.value > 0 ? commandLine.threads.value
                                  : settings.blockStreams                        ? usableCores()
                                                                                 : 1;
@@ -201,7 +201,8 @@ void runEstimator(const Problem& problem, EstimatorSettings settings, const RunD
                              .cpuSeconds = Report::cpuSeconds(0, static_cast<std::clock_t>(ticks)),
                              .wallSeconds = wall.count(),
                              .samples = replication.samples,
-                             .truncated = replication.stopped == StopReason::timeLimit};
+                             .truncated = replication.stopped == StopReason::timeLimit,
+                             .exact = replication.exact};
     if (row.truncated) {
       summary.end = RunEnd::timeLimit;
       if (row.samples > 0) {
@@ -315,9 +316,9 @@ void runReplications(RunDescription description, const RunContext& context) {
   settings.method = choice.method;
   settings.exactPlan = choice.plan;
   description.method = choice.method;
-  if (settings.weights && !settings.weights->law.isUniform() && settings.method != Method::exact) {
-    throw std::runtime_error(commandLine.problemPath + ": a chance of its own per variable is counted by --method exact; " +
-                             methodEntry(settings.method).name + " weighs one chance for all variables");
+  if (settings.weights && !settings.weights->law.isUniform() && settings.method == Method::split) {
+    throw std::runtime_error(commandLine.problemPath + ": a chance of its own per variable is estimated by --method crude "
+                             "or counted by --method exact; split weighs one chance for all variables");
   }
   description.blockStreams = settings.method != Method::exact && (settings.blockStreams || ranks.size() > 1);
   runTogether(ranks, [&] { checkMemory(problem, settings, request, commandLine.sampleSize); });

@@ -104,8 +104,10 @@ void TableWriter::finish(const RunSummary& summary) {
     // A weighted count and the weight of the assignments that falsify the formula, each with its
     // own error: "fails" keeps its digits where "holds" rounds to the whole.
     out_ << std::endl << "#weighted | estimate | RE" << std::endl << kRule << std::endl;
-    out_ << "holds " << pooled.count.mean << " " << relativeError(pooled.count) << std::endl;
-    out_ << "fails " << pooled.complement.mean << " " << relativeError(pooled.complement) << std::endl;
+    out_ << "holds " << probabilityText(pooled.count.mean, pooled.complement.mean) << " "
+         << relativeError(pooled.count) << std::endl;
+    out_ << "fails " << probabilityText(pooled.complement.mean, pooled.count.mean) << " "
+         << relativeError(pooled.complement) << std::endl;
   }
   if (!pooled.spectrum.empty()) {
     out_ << std::endl << "#size | N(size) | RE | failing | RE" << std::endl << kRule << std::endl;

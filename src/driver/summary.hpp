@@ -40,9 +40,12 @@ struct ReplicationRow {
   // Cut short by the time limit: its figures are those of the samples it drew, and it stays
   // out of the pooled answer and the table.
   bool truncated = false;
-  // Whether its relative error is an error estimate: not for a single sample, which has no
-  // spread (the classic RE of 0 is kept in the table, the other formats say null).
-  bool hasSpread() const { return samples >= 2; }
+  // An exact answer (the exact method): its relative error 0 is known, not estimated.
+  bool exact = false;
+  // Whether its relative error means something: an exact answer's, or an estimate's of two
+  // samples or more; a single sample has no spread (the classic RE of 0 is kept in the table,
+  // the other formats say null).
+  bool hasSpread() const { return exact || samples >= 2; }
 };
 
 // Why a run ended.

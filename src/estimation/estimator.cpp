@@ -63,6 +63,10 @@ Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettin
       if (settings.exactPlan == nullptr) throw std::logic_error("the exact method runs on a plan made by Estimator::choose");
       return Methods(std::in_place_type<ExactEstimator>, problem, settings.exactPlan, exactSettings(settings));
     case Method::crude:
+      // A weighted formula: orders drawn by the evolution process of its own law, whatever its shape.
+      if (settings.weights) {
+        return Methods(std::in_place_type<EvolutionEstimator>, problem, settings.weights->law, settings.seed, parallelism);
+      }
       if (crudeOnBlocks(settings)) {
         return Methods(std::in_place_type<BlockStreamEstimator>, problem, settings.seed, parallelism, laws);
       }
@@ -125,6 +129,7 @@ MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettin
       if (settings.exactPlan == nullptr) return {};
       return {.tables = settings.exactPlan->bytes + settings.exactPlan->treeBytes, .samples = 0};
     case Method::crude:
+      if (settings.weights) return EvolutionEstimator::memoryNeeded(problem, sampleSize, threads);
       if (crudeOnBlocks(settings)) return BlockStreamEstimator::memoryNeeded(problem, sampleSize, threads);
       return ClassicSequenceEstimator::memoryNeeded(problem, sampleSize);
   }

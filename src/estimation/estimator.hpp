@@ -11,6 +11,7 @@
 
 #include "estimation/classic/block_stream_estimator.hpp"
 #include "estimation/classic/classic_sequence_estimator.hpp"
+#include "estimation/classic/evolution_estimator.hpp"
 #include "estimation/exact/exact_estimator.hpp"
 #include "estimation/exact/exact_plan.hpp"
 #include "estimation/parallel/block_runner.hpp"
@@ -142,8 +143,8 @@ class Estimator {
     ProgressCallback onProgress;  // never called: there is nothing to wait for
     Replication estimateModelCount(std::int32_t sampleSize) const;
   };
-  using Methods =
-      std::variant<Known, ClassicSequenceEstimator, BlockStreamEstimator, SplittingEstimator, ExactEstimator>;
+  using Methods = std::variant<Known, ClassicSequenceEstimator, BlockStreamEstimator, EvolutionEstimator,
+                               SplittingEstimator, ExactEstimator>;
   static Methods make(const Problem& problem, const EstimatorSettings& settings);
   // A weighted formula's replication: factor times each side of its law's answer.
   Replication weighted(Replication replication) const;
