@@ -41,27 +41,6 @@ std::string refusal(const std::string& path) {
   return "(accepted)";
 }
 
-TEST(NextField, CutsAtRunsOfWhiteSpace) {
-  const struct {
-    std::string_view line;
-    std::vector<std::string_view> fields;
-  } cases[] = {
-      {"", {}},
-      {" \t\r\v\f ", {}},                 // a line of blanks has no fields
-      {"  1  2 0  ", {"1", "2", "0"}},      // no empty field from doubled spaces
-      {"1\t2\t0\r", {"1", "2", "0"}},     // tabs separate; a CR is no field
-      {"p\tcnf  3 2", {"p", "cnf", "3", "2"}},
-      {std::string_view("a\0b c", 5), {std::string_view("a\0b", 3), "c"}},  // NUL is no blank
-  };
-  for (const auto& c : cases) {
-    std::vector<std::string_view> fields;
-    std::string_view rest = c.line, field;
-    while (nextField(rest, field)) fields.push_back(field);
-    EXPECT_EQ(fields, c.fields) << '"' << c.line << '"';
-    EXPECT_TRUE(rest.empty());
-  }
-}
-
 TEST(ReadDimacs, StoresEveryAcceptedLayout) {
   const Clauses example{{0, 1}, {1, 2}};
   const struct {

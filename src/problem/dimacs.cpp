@@ -52,6 +52,20 @@ Number readNumber(std::string_view field) {
   return {Number::kOk, static_cast<std::int32_t>(negative ? -magnitude : magnitude)};
 }
 
+// Cuts the first field off `rest`: skips white space (space, tab, line feed, carriage return,
+// vertical tab, form feed), then takes everything up to the next white space or the end as
+// `field`, and leaves `rest` after it. False, with `rest` empty, when only white space is left;
+// so no field is ever empty.
+bool nextField(std::string_view& rest, std::string_view& field) {
+  std::size_t i = 0;
+  while (i < rest.size() && isBlank(rest[i])) ++i;
+  std::size_t end = i;
+  while (end < rest.size() && !isBlank(rest[end])) ++end;
+  field = rest.substr(i, end - i);
+  rest.remove_prefix(end);
+  return !field.empty();
+}
+
 // A field that is exactly an optional sign and decimal digits, within 32 bits (the weight and
 // show lines are new and read strictly, unlike the clauses' atoi fields).
 Number readStrictNumber(std::string_view field) {
@@ -559,16 +573,6 @@ class DimacsReader {
 };
 
 }  // namespace
-
-bool nextField(std::string_view& rest, std::string_view& field) {
-  std::size_t i = 0;
-  while (i < rest.size() && isBlank(rest[i])) ++i;
-  std::size_t end = i;
-  while (end < rest.size() && !isBlank(rest[end])) ++end;
-  field = rest.substr(i, end - i);
-  rest.remove_prefix(end);
-  return !field.empty();
-}
 
 Problem readDimacs(InputSource& input) { return DimacsReader(input, false).read().problem; }
 

@@ -72,10 +72,4 @@ struct WeightedFormula {
 WeightedFormula readWeightedDimacs(const std::string& path);
 WeightedFormula readWeightedDimacs(InputSource& input);
 
-// Cuts the first field off `rest`: skips white space (space, tab, line feed, carriage return,
-// vertical tab, form feed), then takes everything up to the next white space or the end as
-// `field`, and leaves `rest` after it. False, with `rest` empty, when only white space is left;
-// so no field is ever empty.
-bool nextField(std::string_view& rest, std::string_view& field);
-
 }  // namespace monocount
