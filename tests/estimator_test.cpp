@@ -57,5 +57,33 @@ TEST(Estimator, DecidesKnownCountsAndEmptyReplicationsForEveryMethod) {
   }
 }
 
+// What exact and auto choose, and say, from the plan: auto takes exact where the width and the
+// time allow, split otherwise; exact refuses beyond --max-width, naming the width.
+TEST(Estimator, ChoosesTheMethodFromTheExactPlan) {
+  struct Case {
+    const char* name;
+    Method asked;
+    std::int32_t maxWidth;
+    double secondsLimit;
+    Method chosen;
+    const char* said;  // the start of the reason, or a part of the refusal
+  };
+  const Case cases[] = {
+      {"auto, narrow enough", Method::automatic, 63, 60.0, Method::exact, "auto: exact, width "},
+      {"auto, too wide", Method::automatic, 2, 60.0, Method::split, "auto: split, as the exact counter refuses"},
+      {"auto, too slow", Method::automatic, 63, 0.0, Method::split, "auto: split, as the exact counter would need"},
+      {"exact", Method::exact, 63, 60.0, Method::exact, "exact: width "},
+      {"exact, too wide", Method::exact, 2, 60.0, Method::exact, "width more than 2"},
+  };
+  const Problem grid = support::toProblem(support::gridVertexCover(5, 5));
+  for (const Case& c : cases) {
+    const EstimatorSettings settings{.method = c.asked, .maxWidth = c.maxWidth, .exactSecondsLimit = c.secondsLimit};
+    const MethodChoice choice = Estimator::choose(grid, settings);
+    EXPECT_EQ(choice.method, c.chosen) << c.name;
+    const std::string said = choice.refusal.empty() ? choice.reason.substr(0, std::string(c.said).size()) : choice.refusal;
+    EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << choice.reason << choice.refusal;
+  }
+}
+
 }  // namespace
 }  // namespace monocount
