@@ -1,5 +1,7 @@
 #include "estimation/randomness/random_source.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cassert>
 #include <ctime>
 #include <utility>
@@ -21,6 +23,9 @@ constexpr std::int64_t kRemainder = 2836;
 
 // Outputs thrown away after seeding, ten per word of state.
 constexpr int kWarmUp = 310;
+
+// Draws the shuffles take from the generator at a time.
+constexpr std::size_t kBatch = 256;
 
 // a mod d for 32-bit a and d >= 2, with reciprocal = floor((2^64 - 1) / d) + 1 (Lemire, Kaser
 // and Kurz, "Faster remainder by direct computation"): the low 64 bits of reciprocal * a are
@@ -64,6 +69,46 @@ RandomSource::RandomSource(std::seed_seq& sequence) {
   for (int i = 0; i < kWarmUp; ++i) next();
 }
 
+void RandomSource::fill(std::span<std::uint32_t> out) {
+  constexpr std::size_t kWindow = 256;  // values made per round between the window's shifts
+  // The last 31 words oldest first, then the words made in this round: w[j + 31] = w[j] +
+  // w[j + 28]. Three running sums hold the words the next three values add to.
+  std::array<std::uint32_t, kDegree + kWindow> w;
+  for (int j = 0; j < kDegree; ++j) {
+    w[static_cast<std::size_t>(j)] = state_[static_cast<std::size_t>((front_ + j) % kDegree)];
+  }
+  std::uint32_t* target = out.data();
+  std::size_t left = out.size();
+  while (left > 0) {
+    const std::size_t count = std::min(left, kWindow);
+    std::uint32_t a = w[kDegree - kSeparation];
+    std::uint32_t b = w[kDegree - kSeparation + 1];
+    std::uint32_t c = w[kDegree - kSeparation + 2];
+    std::size_t j = 0;
+    for (; j + 3 <= count; j += 3) {
+      a += w[j];
+      b += w[j + 1];
+      c += w[j + 2];
+      w[j + kDegree] = a;
+      w[j + kDegree + 1] = b;
+      w[j + kDegree + 2] = c;
+      target[j] = a >> 1;
+      target[j + 1] = b >> 1;
+      target[j + 2] = c >> 1;
+    }
+    for (; j < count; ++j) {
+      w[j + kDegree] = w[j] + w[j + kDegree - kSeparation];
+      target[j] = w[j + kDegree] >> 1;
+    }
+    std::copy_n(w.begin() + static_cast<std::ptrdiff_t>(count), kDegree, w.begin());
+    target += count;
+    left -= count;
+  }
+  std::copy_n(w.begin(), kDegree, state_.begin());
+  front_ = 0;
+  rear_ = kDegree - kSeparation;
+}
+
 OrderShuffler::OrderShuffler(std::int32_t length)
     : length_(length < 0 ? 0 : length), bounds_(static_cast<std::size_t>(length_) + 1) {
   // One chunk serves every bound here (bound <= 2^31 - 1), so the mask is the chunk mask.
@@ -76,16 +121,34 @@ OrderShuffler::OrderShuffler(std::int32_t length)
   }
 }
 
+// Both shuffles take their draws in batches from RandomSource::fill, never more than the
+// positions left need: a rejected draw makes one position take two, so the batch then ends a
+// position short and the next one is drawn for the rest. The fast loop of a batch stops at the
+// first rejection (about one draw in 2^31 / n); the rest of that batch goes one at a time.
 void OrderShuffler::shuffle(std::span<std::int32_t> order, RandomSource& source) const {
   assert(order.size() <= static_cast<std::size_t>(length_));
   const std::size_t n = order.size();
   const Bound* bounds = bounds_.data();
-  for (std::size_t p = 1; p < n; ++p) {
-    const Bound& bound = bounds[p + 1];
-    std::uint32_t draw = source.next();
-    while (draw >= bound.threshold) draw = source.next();
-    const auto r = remainderByReciprocal(draw, bound.reciprocal, static_cast<std::uint32_t>(p + 1));
-    std::swap(order[p], order[r]);
+  std::int32_t* slots = order.data();
+  std::array<std::uint32_t, kBatch> draws;
+  const auto step = [&](std::size_t p, std::uint32_t draw) {
+    const auto r = remainderByReciprocal(draw, bounds[p + 1].reciprocal, static_cast<std::uint32_t>(p + 1));
+    std::swap(slots[p], slots[r]);
+  };
+  std::size_t p = 1;
+  while (p < n) {
+    const std::size_t count = std::min(kBatch, n - p);
+    source.fill({draws.data(), count});
+    std::size_t i = 0;
+    for (; i < count; ++i) {
+      if (draws[i] >= bounds[p + i + 1].threshold) [[unlikely]] break;
+      step(p + i, draws[i]);
+    }
+    p += i;
+    for (++i; i < count; ++i) {
+      if (draws[i] >= bounds[p + 1].threshold) continue;
+      step(p++, draws[i]);
+    }
   }
 }
 
@@ -95,14 +158,27 @@ void OrderShuffler::drawOrder(std::span<std::int32_t> order, RandomSource& sourc
   if (n == 0) return;
   const Bound* bounds = bounds_.data();
   std::int32_t* slots = order.data();
-  slots[0] = 0;
-  for (std::size_t p = 1; p < n; ++p) {
-    const Bound& bound = bounds[p + 1];
-    std::uint32_t draw = source.next();
-    while (draw >= bound.threshold) draw = source.next();
-    const auto r = remainderByReciprocal(draw, bound.reciprocal, static_cast<std::uint32_t>(p + 1));
+  std::array<std::uint32_t, kBatch> draws;
+  const auto step = [&](std::size_t p, std::uint32_t draw) {
+    const auto r = remainderByReciprocal(draw, bounds[p + 1].reciprocal, static_cast<std::uint32_t>(p + 1));
     slots[p] = slots[r];
     slots[r] = static_cast<std::int32_t>(p);
+  };
+  slots[0] = 0;
+  std::size_t p = 1;
+  while (p < n) {
+    const std::size_t count = std::min(kBatch, n - p);
+    source.fill({draws.data(), count});
+    std::size_t i = 0;
+    for (; i < count; ++i) {
+      if (draws[i] >= bounds[p + i + 1].threshold) [[unlikely]] break;
+      step(p + i, draws[i]);
+    }
+    p += i;
+    for (++i; i < count; ++i) {
+      if (draws[i] >= bounds[p + 1].threshold) continue;
+      step(p++, draws[i]);
+    }
   }
 }
 
