@@ -72,11 +72,11 @@ RandomSource::RandomSource(std::seed_seq& sequence) {
 void RandomSource::fill(std::span<std::uint32_t> out) {
   constexpr std::size_t kWindow = 256;  // values made per round between the window's shifts
   // The last 31 words oldest first, then the words made in this round: w[j + 31] = w[j] +
-  // w[j + 28]. Three running sums hold the words the next three values add to.
+  // w[j + 28], three independent running sums at a time; the values (the words without their
+  // lowest bit) are taken out afterwards in one pass the compiler vectorizes.
   std::array<std::uint32_t, kDegree + kWindow> w;
-  for (int j = 0; j < kDegree; ++j) {
-    w[static_cast<std::size_t>(j)] = state_[static_cast<std::size_t>((front_ + j) % kDegree)];
-  }
+  const auto front = state_.begin() + front_;  // the oldest word
+  std::copy(state_.begin(), front, std::copy(front, state_.end(), w.begin()));
   std::uint32_t* target = out.data();
   std::size_t left = out.size();
   while (left > 0) {
@@ -86,20 +86,12 @@ void RandomSource::fill(std::span<std::uint32_t> out) {
     std::uint32_t c = w[kDegree - kSeparation + 2];
     std::size_t j = 0;
     for (; j + 3 <= count; j += 3) {
-      a += w[j];
-      b += w[j + 1];
-      c += w[j + 2];
-      w[j + kDegree] = a;
-      w[j + kDegree + 1] = b;
-      w[j + kDegree + 2] = c;
-      target[j] = a >> 1;
-      target[j + 1] = b >> 1;
-      target[j + 2] = c >> 1;
+      w[j + kDegree] = a += w[j];
+      w[j + kDegree + 1] = b += w[j + 1];
+      w[j + kDegree + 2] = c += w[j + 2];
     }
-    for (; j < count; ++j) {
-      w[j + kDegree] = w[j] + w[j + kDegree - kSeparation];
-      target[j] = w[j + kDegree] >> 1;
-    }
+    for (; j < count; ++j) w[j + kDegree] = w[j] + w[j + kDegree - kSeparation];
+    for (j = 0; j < count; ++j) target[j] = w[j + kDegree] >> 1;
     std::copy_n(w.begin() + static_cast<std::ptrdiff_t>(count), kDegree, w.begin());
     target += count;
     left -= count;
@@ -121,65 +113,59 @@ OrderShuffler::OrderShuffler(std::int32_t length)
   }
 }
 
-// Both shuffles take their draws in batches from RandomSource::fill, never more than the
-// positions left need: a rejected draw makes one position take two, so the batch then ends a
-// position short and the next one is drawn for the rest. The fast loop of a batch stops at the
-// first rejection (about one draw in 2^31 / n); the rest of that batch goes one at a time.
-void OrderShuffler::shuffle(std::span<std::int32_t> order, RandomSource& source) const {
-  assert(order.size() <= static_cast<std::size_t>(length_));
-  const std::size_t n = order.size();
-  const Bound* bounds = bounds_.data();
-  std::int32_t* slots = order.data();
+namespace {
+
+// Runs step(p, draw) for p = 1 .. n - 1 with the draw each position keeps, as the bounded
+// draws of shuffleOrder would find them. The draws come in batches from RandomSource::fill,
+// never more than the positions left need: a rejected draw makes its position take two, so
+// such a batch ends a position short and the next one draws the rest. The acceptance limit of
+// a bound is at least 2^31 - bound, so a batch whose draws all lie below 2^31 minus its largest
+// bound needs no test per draw: nearly every batch (a draw is flagged with probability about
+// bound / 2^31), found by one pass the compiler vectorizes.
+template <typename Bound, typename Step>
+void drawPositions(std::size_t n, const Bound* bounds, RandomSource& source, Step step) {
   std::array<std::uint32_t, kBatch> draws;
-  const auto step = [&](std::size_t p, std::uint32_t draw) {
-    const auto r = remainderByReciprocal(draw, bounds[p + 1].reciprocal, static_cast<std::uint32_t>(p + 1));
-    std::swap(slots[p], slots[r]);
-  };
   std::size_t p = 1;
   while (p < n) {
     const std::size_t count = std::min(kBatch, n - p);
     source.fill({draws.data(), count});
-    std::size_t i = 0;
-    for (; i < count; ++i) {
-      if (draws[i] >= bounds[p + i + 1].threshold) [[unlikely]] break;
-      step(p + i, draws[i]);
+    std::uint32_t top = 0;
+    for (std::size_t i = 0; i < count; ++i) top = std::max(top, draws[i]);
+    if (top < std::size_t{kChunkMask} + 1 - (p + count)) {
+      for (std::size_t i = 0; i < count; ++i) step(p + i, draws[i]);
+      p += count;
+      continue;
     }
-    p += i;
-    for (++i; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
       if (draws[i] >= bounds[p + 1].threshold) continue;
       step(p++, draws[i]);
     }
   }
 }
 
-void OrderShuffler::drawOrder(std::span<std::int32_t> order, RandomSource& source) const {
+}  // namespace
+
+void OrderShuffler::shuffle(std::span<std::int32_t> order, RandomSource& source) const {
   assert(order.size() <= static_cast<std::size_t>(length_));
-  const std::size_t n = order.size();
-  if (n == 0) return;
   const Bound* bounds = bounds_.data();
   std::int32_t* slots = order.data();
-  std::array<std::uint32_t, kBatch> draws;
-  const auto step = [&](std::size_t p, std::uint32_t draw) {
+  drawPositions(order.size(), bounds, source, [&](std::size_t p, std::uint32_t draw) {
+    const auto r = remainderByReciprocal(draw, bounds[p + 1].reciprocal, static_cast<std::uint32_t>(p + 1));
+    std::swap(slots[p], slots[r]);
+  });
+}
+
+void OrderShuffler::drawOrder(std::span<std::int32_t> order, RandomSource& source) const {
+  assert(order.size() <= static_cast<std::size_t>(length_));
+  if (order.empty()) return;
+  const Bound* bounds = bounds_.data();
+  std::int32_t* slots = order.data();
+  slots[0] = 0;
+  drawPositions(order.size(), bounds, source, [&](std::size_t p, std::uint32_t draw) {
     const auto r = remainderByReciprocal(draw, bounds[p + 1].reciprocal, static_cast<std::uint32_t>(p + 1));
     slots[p] = slots[r];
     slots[r] = static_cast<std::int32_t>(p);
-  };
-  slots[0] = 0;
-  std::size_t p = 1;
-  while (p < n) {
-    const std::size_t count = std::min(kBatch, n - p);
-    source.fill({draws.data(), count});
-    std::size_t i = 0;
-    for (; i < count; ++i) {
-      if (draws[i] >= bounds[p + i + 1].threshold) [[unlikely]] break;
-      step(p + i, draws[i]);
-    }
-    p += i;
-    for (++i; i < count; ++i) {
-      if (draws[i] >= bounds[p + 1].threshold) continue;
-      step(p++, draws[i]);
-    }
-  }
+  });
 }
 
 }  // namespace monocount
