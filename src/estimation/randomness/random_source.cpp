@@ -25,7 +25,7 @@ constexpr std::int64_t kRemainder = 2836;
 constexpr int kWarmUp = 310;
 
 // Draws the shuffles take from the generator at a time.
-constexpr std::size_t kBatch = 256;
+constexpr std::size_t kBatch = 1024;
 
 // a mod d for 32-bit a and d >= 2, with reciprocal = floor((2^64 - 1) / d) + 1 (Lemire, Kaser
 // and Kurz, "Faster remainder by direct computation"): the low 64 bits of reciprocal * a are
@@ -132,6 +132,7 @@ void drawPositions(std::size_t n, const Bound* bounds, RandomSource& source, Ste
     std::uint32_t top = 0;
     for (std::size_t i = 0; i < count; ++i) top = std::max(top, draws[i]);
     if (top < std::size_t{kChunkMask} + 1 - (p + count)) {
+#pragma GCC unroll 4
       for (std::size_t i = 0; i < count; ++i) step(p + i, draws[i]);
       p += count;
       continue;
