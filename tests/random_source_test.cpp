@@ -72,7 +72,7 @@ TEST(RandomSource, ReproducesTheRuntimeSequence) {
 // from the same place.
 TEST(RandomSource, FillGivesTheValuesOfNext) {
   std::vector<std::uint32_t> batch;
-  for (const std::size_t size : {0u, 1u, 3u, 31u, 255u, 256u, 257u, 1000u}) {
+  for (const std::size_t size : {0u, 1u, 3u, 6u, 31u, 255u, 256u, 257u, 1000u}) {
     for (const int offset : {0, 5, 29}) {
       RandomSource bulk(7u);
       RandomSource single(7u);

@@ -38,8 +38,9 @@ class RandomSource {
   }
 
   // The next out.size() values of the sequence, in order: exactly what as many next() calls
-  // would return, and the generator is left where they would leave it. The bulk form keeps the
-  // state in registers and runs three independent additions at a time (x[k] needs x[k - 3]).
+  // would return, and the generator is left where they would leave it. The bulk form makes
+  // four values at a time from words made at least six steps before (the recurrence unfolded
+  // once: x[k] = x[k - 31] + x[k - 34] + x[k - 6]).
   void fill(std::span<std::uint32_t> out);
 
  private:
