@@ -150,9 +150,11 @@ void drawPositions(std::size_t n, const Bound* bounds, RandomSource& source, Ste
   while (p < n) {
     const std::size_t count = std::min(kBatch, n - p);
     source.fill({draws.data(), count});
-    std::uint32_t top = 0;
-    for (std::size_t i = 0; i < count; ++i) top = std::max(top, draws[i]);
-    if (top < std::size_t{kChunkMask} + 1 - (p + count)) {
+    // Draws are below 2^31, so a signed comparison serves (SSE2 has no unsigned one).
+    const auto highestSafe = static_cast<std::int32_t>(std::size_t{kChunkMask} - (p + count));
+    std::int32_t flagged = 0;
+    for (std::size_t i = 0; i < count; ++i) flagged |= static_cast<std::int32_t>(draws[i]) > highestSafe;
+    if (flagged == 0) {
 #pragma GCC unroll 4
       for (std::size_t i = 0; i < count; ++i) step(p + i, draws[i]);
       p += count;
