@@ -67,6 +67,29 @@ TEST(RandomSource, ReproducesTheRuntimeSequence) {
   }
 }
 
+// fill hands out what next() would, across the ends of its internal rounds (256 values) and
+// after next() calls that leave the state's front anywhere in the ring; the generator goes on
+// from the same place.
+TEST(RandomSource, FillGivesTheValuesOfNext) {
+  std::vector<std::uint32_t> batch;
+  for (const std::size_t size : {0u, 1u, 3u, 6u, 31u, 255u, 256u, 257u, 1000u}) {
+    for (const int offset : {0, 5, 29}) {
+      RandomSource bulk(7u);
+      RandomSource single(7u);
+      std::vector<std::uint32_t> expected;
+      for (int i = 0; i < offset; ++i) {
+        bulk.next();
+        single.next();
+      }
+      for (std::size_t i = 0; i <= size; ++i) expected.push_back(single.next());
+      batch.assign(size, 0);
+      bulk.fill(batch);
+      batch.push_back(bulk.next());
+      ASSERT_EQ(batch, expected) << "size " << size << ", offset " << offset;
+    }
+  }
+}
+
 TEST(RandomSource, DefaultConstructorSeedsWithTheClock) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     const auto before = static_cast<std::uint32_t>(std::time(nullptr));

@@ -9,7 +9,7 @@ CoverIndex::CoverIndex(const Problem& problem) : table_(problem) {
 
   // Clause-major copy of the lists, for the clause scan.
   const std::vector<std::int32_t>& sizes = table_.clauseSizes;
-  count_.assign(sizes.size(), 0);
+  missing_ = sizes;
   clauseBegin_.assign(sizes.size() + 1, 0);
   for (std::size_t c = 0; c < sizes.size(); ++c) {
     clauseBegin_[c + 1] = clauseBegin_[c] + static_cast<std::uint32_t>(sizes[c]);
@@ -88,25 +88,23 @@ std::int32_t CoverIndex::forwardScan(const std::int32_t* order) {
   return 0;
 }
 
+// Each clause's count of variables not yet in the suffix falls to 0 exactly when the suffix
+// holds all of them; on the way back every count visited is raised again.
 std::int32_t CoverIndex::backwardScan(const std::int32_t* order) {
-  std::int32_t* count = count_.data();
-  const std::int32_t* width = table_.clauseSizes.data();
+  std::int32_t* missing = missing_.data();
   const std::int32_t* clauses = table_.clauses.data();
   const std::uint32_t* begin = table_.begin.data();
   std::int32_t j = table_.variableCount - 1;
   for (; j > 0; --j) {
     const auto v = static_cast<std::uint32_t>(order[j]);
     bool full = false;
-    for (std::uint32_t i = begin[v], end = begin[v + 1]; i < end; ++i) {
-      const auto c = static_cast<std::uint32_t>(clauses[i]);
-      full |= ++count[c] == width[c];
-    }
+    for (std::uint32_t i = begin[v], end = begin[v + 1]; i < end; ++i) full |= --missing[clauses[i]] == 0;
     if (full) break;
   }
-  // Position 0 needs no visit: the whole order holds every clause. Clear what was counted.
+  // Position 0 needs no visit: the whole order holds every clause. Restore what was counted.
   for (std::int32_t k = table_.variableCount - 1; k >= j && k > 0; --k) {
     const auto v = static_cast<std::uint32_t>(order[k]);
-    for (std::uint32_t i = begin[v], end = begin[v + 1]; i < end; ++i) count[clauses[i]] = 0;
+    for (std::uint32_t i = begin[v], end = begin[v + 1]; i < end; ++i) ++missing[clauses[i]];
   }
   return j < 0 ? 0 : j;
 }

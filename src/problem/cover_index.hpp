@@ -49,7 +49,7 @@ class CoverIndex {
   void chooseScan();
 
   bool trivial_ = false;                // no clause, or an empty one: every answer is 0
-  std::vector<std::int32_t> count_;     // backward scan: variables of each clause in the suffix; 0 between queries
+  std::vector<std::int32_t> missing_;   // backward scan: variables of each clause not in the suffix; its size between queries
   std::vector<std::uint32_t> clauseBegin_;  // clause c's variables are variables_[clauseBegin_[c], clauseBegin_[c+1])
   std::vector<std::int32_t> variables_;
   std::vector<std::int32_t> position_;  // clause scan: the position of every variable in the order

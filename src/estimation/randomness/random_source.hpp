@@ -37,6 +37,12 @@ class RandomSource {
     return value >> 1;
   }
 
+  // The next out.size() values of the sequence, in order: exactly what as many next() calls
+  // would return, and the generator is left where they would leave it. The bulk form makes
+  // four values at a time from words made at least six steps before (the recurrence unfolded
+  // once: x[k] = x[k - 31] + x[k - 34] + x[k - 6]).
+  void fill(std::span<std::uint32_t> out);
+
  private:
   static constexpr int kDegree = 31;     // words of state: x[k] = x[k - 31] + x[k - 3]
   static constexpr int kSeparation = 3;  // the front index starts this far ahead of the rear
