@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <string>
 #include <vector>
 
 #include "estimation/numerics/wide_binomials.hpp"
@@ -36,6 +40,89 @@ TEST(SizeDescent, RootsStayWithinTheirBoundsAndRepeatOnTheSameStream) {
     }
     EXPECT_NEAR((sum / estimate).toDouble(), 1.0, 1e-12);
     EXPECT_GE(descent.smallestSize(), 10);  // the minimum vertex cover of the 5 x 4 grid
+  }
+}
+
+
+// The chance, under `law`, that the formula holds (satisfying side) or fails (failing side),
+// split by the number of true variables, by trying every assignment.
+std::vector<double> enumeratedChances(const support::Formula& f, const VariableProbabilities& law, DescentSide side) {
+  std::vector<double> bySize(static_cast<std::size_t>(f.variables) + 1);
+  for (std::uint32_t set = 0; set < (1u << f.variables); ++set) {
+    const bool holds = std::all_of(f.clauses.begin(), f.clauses.end(), [&](const auto& clause) {
+      return std::any_of(clause.begin(), clause.end(), [&](std::int32_t v) { return (set >> v & 1u) != 0; });
+    });
+    if (holds != (side == DescentSide::satisfying)) continue;
+    double chance = 1.0;
+    for (std::int32_t v = 0; v < f.variables; ++v) chance *= (set >> v & 1u) != 0 ? law.truth(v) : law.falsity(v);
+    bySize[static_cast<std::size_t>(std::popcount(set))] += chance;
+  }
+  return bySize;
+}
+
+TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
+  // The mean of many roots, times the law's base, against enumeration: the chance of each side
+  // and its terms by number of true variables, within 4.5 standard errors of the roots' spread
+  // (the counts themselves under the uniform law at 1/2, scaled by 2^-n). Settings that change
+  // only the spread: one particle without a walk, a few of them with walks.
+  std::vector<double> truth(14);
+  std::vector<double> falsity(14);
+  for (std::size_t v = 0; v < truth.size(); ++v) {
+    falsity[v] = std::pow(10.0, -0.25 * static_cast<double>(v % 7) - 0.3);  // 1e-1.8 .. 1e-0.3
+    truth[v] = 1.0 - falsity[v];
+  }
+  const VariableProbabilities skewed = VariableProbabilities::perVariable(truth, falsity);
+  const VariableProbabilities half = VariableProbabilities::uniform(0.5);
+  struct Case {
+    std::string name;
+    support::Formula formula;
+    DescentSide side;
+    const VariableProbabilities* law;
+    DescentSettings settings;
+  };
+  const DescentSettings few{.particles = 6, .walkSteps = 3};
+  const DescentSettings lone{.particles = 1, .walkSteps = 0};
+  const Case cases[] = {
+      {"4 x 3 grid, failing, counts", support::gridVertexCover(4, 3), DescentSide::failing, &half, few},
+      {"random 1..4-CNF, failing, counts, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::failing, &half, lone},
+      {"4 x 3 grid, satisfying, odds", support::gridVertexCover(4, 3), DescentSide::satisfying, &skewed, few},
+      {"4 x 3 grid, failing, odds", support::gridVertexCover(4, 3), DescentSide::failing, &skewed, few},
+      {"random 1..4-CNF, satisfying, odds, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::satisfying, &skewed, lone},
+      {"random 1..4-CNF, failing, odds, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::failing, &skewed, lone},
+      {"long overlapping clauses, failing, odds", support::randomMonotoneCnf(13, 40, 6, 5), DescentSide::failing, &skewed, few},
+      {"matching of 6 pairs, failing, odds", support::matching(6), DescentSide::failing, &skewed, few},
+  };
+  for (const Case& c : cases) {
+    const support::Formula& f = c.formula;
+    const Problem problem = support::toProblem(f);
+    const OccurrenceTable table(problem);
+    DescentTarget target{.side = c.side, .odds = oddsOf(*c.law, c.side, f.variables), .watched = {}};
+    SizeDescent descent(problem, table, c.settings, target);
+    const double base = c.law->isUniform() ? std::ldexp(1.0, -f.variables) : baseOf(*c.law, c.side, f.variables).toDouble();
+    const std::vector<double> exact = enumeratedChances(f, *c.law, c.side);
+    SplitEngine engine(29);
+    const int roots = 6000;
+    // Per number of true variables, then the whole chance: the roots' mean and mean square.
+    std::vector<double> mean(exact.size() + 1);
+    std::vector<double> squares(mean.size());
+    std::vector<WideReal> sizes(exact.size());
+    for (int root = 0; root < roots; ++root) {
+      std::fill(sizes.begin(), sizes.end(), WideReal());
+      const double estimate = descent.run(engine, sizes).toDouble() * base;
+      for (std::size_t k = 0; k < mean.size(); ++k) {
+        const double value = k < exact.size() ? sizes[k].toDouble() * base : estimate;
+        mean[k] += value / roots;
+        squares[k] += value * value / roots;
+      }
+    }
+    double total = 0.0;
+    for (const double chance : exact) total += chance;
+    for (std::size_t k = 0; k < mean.size(); ++k) {
+      const double expected = k < exact.size() ? exact[k] : total;
+      const double error = std::sqrt(std::max(0.0, squares[k] - mean[k] * mean[k]) / roots);
+      if (expected < 0.01 * total) continue;
+      EXPECT_NEAR(mean[k], expected, 4.5 * error + 1e-12 * total) << c.name << ", " << k << " of " << exact.size() - 1;
+    }
   }
 }
 

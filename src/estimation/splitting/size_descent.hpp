@@ -7,7 +7,9 @@
 
 #include "estimation/numerics/wide_real.hpp"
 #include "estimation/randomness/split_engine.hpp"
+#include "estimation/splitting/clause_containment.hpp"
 #include "estimation/splitting/cover_state.hpp"
+#include "estimation/splitting/descent_target.hpp"
 #include "problem/occurrence_table.hpp"
 #include "problem/problem.hpp"
 
@@ -21,13 +23,14 @@ struct DescentSettings {
   // Walk steps per particle after each removal, >= 0.
   std::int32_t walkSteps = 16;
   // The walk stops, for the rest of a root, at the first size whose estimate falls below this
-  // share of the root's estimate so far (the removals go on: the sizes below stay estimated,
-  // without bias, only with more spread).
+  // share of the root's estimate so far, and so does every watched quantity's term (the
+  // removals go on: the sizes below stay estimated, only with more spread).
   double negligible = 1e-12;
 };
 
 // One root of the splitting estimator: sequential Monte Carlo down the sizes of the satisfying
-// sets, from the whole set of n variables to sets from which no variable can be removed.
+// sets, from the whole set of n variables to sets from which no variable can be removed; or,
+// with DescentTarget::side failing, down the sets that hold a whole clause, in the same way.
 //
 // Let N(k) be the number of satisfying sets of k variables. For a satisfying set S of size k,
 // let rem(S) be the number of its members whose removal leaves it satisfying. Every pair (S, x)
@@ -43,41 +46,85 @@ struct DescentSettings {
 // and walk between steps on sets of the same size: add a uniform outside variable y, then
 // remove a uniform removable member of S + y (maybe y). The walk's chance of S -> S' equals that
 // of S' -> S (both are 1 / ((n - k) rem(S + y))), so it keeps the uniform law on the sets of
-// each size; resampling and walking change the spread, never the expectation, whatever they
-// are decided from in the past of the root. A particle with no removable member keeps weight
-// 0; the root ends when every particle has.
+// each size; resampling and walking change the spread, never the expectation. A particle with
+// no removable member keeps weight 0; the root ends when every particle has.
 //
-// The root's estimate is sum_k N^(k), at most sum_k C(n, k) = 2^n. Each N^(k) lies between 0
-// and C(n, k), since every factor rem / (n - k + 1) is at most k / (n - k + 1).
+// Under per-variable odds r (DescentTarget::odds) a set weighs W(S) = prod_{v in S} r_v and the
+// root estimates Z_k = sum of W(S) over the sets of size k. Let R(T) = sum of r_y over y outside
+// T. A particle S, drawn with weight W(S), loses a uniform removable member x and is weighted by
+// rem(S) / R(S - x): the pair (S, x) then carries W(S) / R(T) = W(T) r_x / R(T) for T = S - x,
+// and summed over the x outside T (every T + x is in the family) that is W(T). So the mean
+// weight estimates Z_(k-1) / Z_k, from Z_n = W(V), and the particles are drawn with weight W at
+// size k - 1; with every r_v = 1 this is the step above, R(T) = n - k + 1. The walk proposes
+// S + y - x as above and accepts it with chance min(1, r_y / r_x) (Metropolis-Hastings: the
+// proposal is symmetric), so it keeps the law W on each size. R is kept per particle in long
+// double, and summed afresh once the moves since the last sum outnumber the variables outside
+// (amortized O(1) a move).
+//
+// Every set of the failing side holds a clause; its removable members are those whose removal
+// keeps one held. The identity above holds word for word, so the same steps estimate its sizes.
+//
+// The walk stops, for the rest of a root, at the first size whose estimate and whose term of
+// every watched quantity (DescentTarget::watched) fall below `negligible` of their sums so far;
+// the removals go on, so the sizes below stay estimated, without bias, only with more spread.
+// (Deciding the walk from the root's own past makes the kernels of the later sizes depend on
+// the particles, which can in principle bias the product estimator; the rule only switches the
+// walk off where the rest carries less than about `negligible` of every quantity.)
+//
+// The root's estimate is sum_k Z_k. Unweighted, it is at most sum_k C(n, k) = 2^n and each
+// N^(k) lies between 0 and C(n, k), since every factor rem / (n - k + 1) is at most
+// k / (n - k + 1).
 //
 // A root costs about P * (n - smallest size) * (1 + 2 walkSteps) moves, each a few operations
-// per clause of the variable moved; memory: P cover states. Nothing is allocated per root.
+// per clause of the variable moved (on the failing side, plus the length of each clause that
+// becomes or stops being held); memory: P states. Nothing is allocated per root.
 class SizeDescent {
  public:
-  // `problem` (without an empty clause) and `table` must outlive the descent.
-  SizeDescent(const Problem& problem, const OccurrenceTable& table, const DescentSettings& settings);
+  // `problem` (without an empty clause, with at least one clause) and `table` must outlive the
+  // descent. The target's odds, when given, hold one entry per variable.
+  SizeDescent(const Problem& problem, const OccurrenceTable& table, const DescentSettings& settings,
+              DescentTarget target = {});
 
   // Called every few sizes with the share of the root done so far (0 to 1), judged from how far
   // the previous root walked.
   using StepProgress = std::function<void(double part)>;
 
-  // Runs one root on `engine`. With `sizes` (n + 1 entries), adds N^(k) to sizes[k] for every
-  // k the root reached. With `progress`, tells it how far the root has gone. Returns the root's
-  // estimate.
+  // Runs one root on `engine`. With `sizes` (n + 1 entries), adds the root's estimate of each
+  // size it reached: on the satisfying side Z_k to sizes[k], on the failing side the estimate
+  // for the sets of j false variables to sizes[n - j] (so that, unweighted, sizes[k] is F(k),
+  // the failing assignments with k true variables). With `progress`, tells it how far the root
+  // has gone. Returns the root's estimate, sum_j Z_j.
   WideReal run(SplitEngine& engine, std::span<WideReal> sizes = {}, const StepProgress* progress = nullptr);
 
-  // The smallest size any particle of the last root reached.
+  // The smallest set of its side any particle of the last root reached (for the failing side:
+  // the smallest set of false variables, a clause).
   std::int32_t smallestSize() const { return smallest_; }
+  const DescentTarget& target() const { return target_; }
 
  private:
-  void resample(SplitEngine& engine);
+  template <class State, bool Weighted>
+  WideReal descend(std::vector<State>& particles, SplitEngine& engine, std::span<WideReal> sizes,
+                   const StepProgress* progress);
+  template <class State>
+  void resample(std::vector<State>& particles, SplitEngine& engine);
+  // Whether the estimate `scale` of the current size and its term in every watched quantity are
+  // negligible beside their sums so far (`total`, and the watched sums, which it adds them to).
+  bool negligibleHere(const WideReal& scale, const WideReal& total);
 
   std::int32_t variableCount_;
   DescentSettings settings_;
-  std::vector<CoverState> particles_;
+  DescentTarget target_;
+  std::vector<CoverState> covers_;               // the particles of the satisfying side
+  std::vector<ClauseContainment> containments_;  // those of the failing side
   std::vector<double> weights_;
   std::vector<std::int32_t> offspring_;
   std::vector<std::int32_t> vacant_;
+  WideReal whole_ = 1.0;                  // W of the whole set, Z_n
+  std::vector<long double> outsideOdds_;  // per particle, R(S), under odds
+  std::vector<std::int32_t> moves_;       // per particle, moves since R(S) was summed afresh
+  std::vector<WideReal> watchStep_;       // per watched quantity: 1 / rho
+  std::vector<WideReal> watchFactor_;     // rho^(k - n) at the current size k
+  std::vector<WideReal> watchTotal_;      // the quantity's terms so far
   std::int32_t smallest_ = 0;
   std::int32_t walkedDown_ = 0;  // sizes the last root walked down, 0 before the first
 };
