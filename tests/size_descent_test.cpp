@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "estimation/numerics/wide_binomials.hpp"
+#include "support/enumeration.hpp"
 #include "support/formulas.hpp"
 
 namespace monocount {
@@ -43,22 +43,6 @@ TEST(SizeDescent, RootsStayWithinTheirBoundsAndRepeatOnTheSameStream) {
   }
 }
 
-
-// The chance, under `law`, that the formula holds (satisfying side) or fails (failing side),
-// split by the number of true variables, by trying every assignment.
-std::vector<double> enumeratedChances(const support::Formula& f, const VariableProbabilities& law, DescentSide side) {
-  std::vector<double> bySize(static_cast<std::size_t>(f.variables) + 1);
-  for (std::uint32_t set = 0; set < (1u << f.variables); ++set) {
-    const bool holds = std::all_of(f.clauses.begin(), f.clauses.end(), [&](const auto& clause) {
-      return std::any_of(clause.begin(), clause.end(), [&](std::int32_t v) { return (set >> v & 1u) != 0; });
-    });
-    if (holds != (side == DescentSide::satisfying)) continue;
-    double chance = 1.0;
-    for (std::int32_t v = 0; v < f.variables; ++v) chance *= (set >> v & 1u) != 0 ? law.truth(v) : law.falsity(v);
-    bySize[static_cast<std::size_t>(std::popcount(set))] += chance;
-  }
-  return bySize;
-}
 
 TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
   // The mean of many roots, times the law's base, against enumeration: the chance of each side
@@ -99,7 +83,7 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
     DescentTarget target{.side = c.side, .odds = oddsOf(*c.law, c.side, f.variables), .watched = {}};
     SizeDescent descent(problem, table, c.settings, target);
     const double base = c.law->isUniform() ? std::ldexp(1.0, -f.variables) : baseOf(*c.law, c.side, f.variables).toDouble();
-    const std::vector<double> exact = enumeratedChances(f, *c.law, c.side);
+    const std::vector<double> exact = support::enumeratedChances(f, *c.law, c.side == DescentSide::satisfying);
     SplitEngine engine(29);
     const int roots = 6000;
     // Per number of true variables, then the whole chance: the roots' mean and mean square.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@ struct CoverLengthCounts {
 };
 
 // What one replication of an estimator yields: the estimate of the number of satisfying
-// assignments and its relative standard error (the standard error of the estimate divided by
-// it). Both are NaN for a replication of no samples.
+// assignments (split under a per-variable law, SplitTargets::law: the chance that the formula
+// holds) and its relative standard error (the standard error of the estimate divided by it).
+// Both are NaN for a replication of no samples.
 struct Replication {
   WideReal estimate;
   double relativeError = 0.0;
@@ -40,6 +42,19 @@ struct Replication {
   // mean over the replication's samples as `estimate` is (their sum over k is `estimate`, up to
   // rounding). Empty otherwise; the spectrum then follows from `coverLengths`.
   std::vector<WideReal> sizeEstimates;
+  // The split estimator, when its roots also go down the failing sets (SplitTargets::failing):
+  // the complement of `estimate`, the number (or, under a per-variable law, the chance) of the
+  // assignments that do not satisfy the formula, estimated as a quantity of its own from roots
+  // of its own, with its relative error computed as `relativeError` is. Empty otherwise.
+  struct Complement {
+    WideReal estimate;
+    double relativeError = 0.0;
+  };
+  std::optional<Complement> complement;
+  // With the complement and the spectrum: F(k) for k = 0 .. n, the failing assignments with k
+  // true variables (their chance, under a per-variable law), a mean over the samples as
+  // `sizeEstimates` is. Empty otherwise.
+  std::vector<WideReal> failingSizeEstimates;
   // What the estimator wants the user to know about this replication, one sentence each,
   // written once per run however many replications raise it.
   std::vector<std::string> warnings;

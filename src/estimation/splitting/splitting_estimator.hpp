@@ -13,8 +13,24 @@
 #include "estimation/splitting/size_descent.hpp"
 #include "problem/occurrence_table.hpp"
 #include "problem/problem.hpp"
+#include "problem/variable_probabilities.hpp"
 
 namespace monocount {
+
+// What split's roots estimate besides the count. The default is the count alone.
+struct SplitTargets {
+  // Also, for every root, a root down the failing sets (SizeDescent on DescentSide::failing), on
+  // streams of its own (StreamUse::failing), so that the satisfying roots draw the same numbers
+  // either way: Replication::complement, and with recordSizes Replication::failingSizeEstimates.
+  bool failing = false;
+  // A law with a chance per variable (none 0 or 1): the roots then estimate the chance that the
+  // formula holds (and, with `failing`, that it fails) under it instead of the counts. A uniform
+  // law leaves the counts, which serve every chance at once.
+  VariableProbabilities law = VariableProbabilities::uniform(0.5);
+  // The chances p asked for (--probability), whose terms the roots watch before they stop walking
+  // (DescentTarget::watched), on each side.
+  std::vector<double> probabilities;
+};
 
 // The splitting estimator: each root is one size descent (SizeDescent), an unbiased estimate
 // of the count from a few particles that go down from the whole set to the minimal satisfying
@@ -46,7 +62,8 @@ class SplittingEstimator {
   // each worker's particles (one cover state each) and size sums;
   // nothing grows with the sample size, and nothing is built for a formula without clauses or
   // with an empty clause.
-  static MemoryNeed memoryNeeded(const Problem& problem, const DescentSettings& settings = {}, std::int32_t threads = 1);
+  static MemoryNeed memoryNeeded(const Problem& problem, const DescentSettings& settings = {}, std::int32_t threads = 1,
+                                 bool failing = false);
 
   // One replication of `sampleSize` independent roots: the mean of their estimates and the
   // relative standard error of that mean. NaN for both when sampleSize <= 0. With recordSizes
@@ -60,6 +77,10 @@ class SplittingEstimator {
   // Off by default; the roots draw the same numbers either way.
   void recordSizes(bool on) { recordSizes_ = on; }
 
+  // What the roots estimate besides the count; set before the first replication. Throws
+  // std::invalid_argument for a per-variable law with a chance of 0 or 1 (see oddsOf).
+  void target(SplitTargets targets);
+
   // Called now and then during a replication with the number of roots finished so far, the
   // share of a root still running included (on the calling thread; across ranks, rank 0's share
   // of the work scaled to the whole).
@@ -68,6 +89,9 @@ class SplittingEstimator {
   const DescentSettings& settings() const { return settings_; }
   // The smallest satisfying set any root of the run has reached so far; n before the first.
   std::int32_t smallestSize() const { return smallest_; }
+  // With the failing side: the largest number of true variables of a failing assignment any root
+  // has reached so far (n minus the smallest clause reached); 0 before the first.
+  std::int32_t largestFailingSize() const { return problem_.variableCount - smallestFailing_; }
 
   // Roots per block for n variables: ceil(2^16 / (n * particles)), at least 1: a block's work
   // dwarfs seeding its generator.
@@ -76,26 +100,43 @@ class SplittingEstimator {
   // When a replication of `roots` roots with these statistics rests on too few of them to trust
   // its RE: the sentence to say so, or nothing. `effective` is (sum of the roots)^2 / (sum of
   // their squares), `largestShare` the largest root over their sum.
-  static std::optional<std::string> fewRootsWarning(std::int64_t roots, double effective, double largestShare);
+  // `what` names the quantity ("estimate", "complement").
+  static std::optional<std::string> fewRootsWarning(std::int64_t roots, double effective, double largestShare,
+                                                    const char* what = "estimate");
 
  private:
   // What one worker changes while it runs roots.
   struct Worker {
     SizeDescent descent;
     std::vector<WideReal> sizes;  // with recordSizes_: the current block's sums of N^(k)
+    std::optional<SizeDescent> failing;  // with targets_.failing
+    std::vector<WideReal> failingSizes;
   };
-  // A block's roots: their number, the sum of their estimates, their largest, and their mean
-  // and squared deviations around it. Plain data, exchanged between ranks as bytes.
-  struct RootBlock {
+  // Roots of one side: their number, the sum of their estimates, their largest, and their mean
+  // and squared deviations around it.
+  struct RootStats {
     std::int64_t roots = 0;
-    std::int32_t smallest = 0;
     WideReal sum;
     WideReal largest;
     WideReal mean;
     WideReal squares;
+    void add(const WideReal& estimate);    // Welford's running update
+    void merge(const RootStats& other);     // Chan, Golub and LeVeque
+  };
+  // A block's roots, on each side. Plain data, exchanged between ranks as bytes.
+  struct RootBlock {
+    std::int32_t smallest = 0;
+    std::int32_t smallestFailing = 0;
+    RootStats satisfying;
+    RootStats failing;
   };
 
   Worker& worker(std::int32_t index);
+  // A side's estimate and relative error from its roots' statistics (sampleSize roots), times
+  // `base`; with its few-roots warning when it is the first.
+  Replication::Complement summarize(const RootStats& total, std::int32_t sampleSize, const WideReal& base,
+                                    const char* what, std::vector<std::string>& warnings);
+  DescentTarget descentTarget(DescentSide side) const;
 
   const Problem& problem_;
   DescentSettings settings_;
@@ -109,6 +150,10 @@ class SplittingEstimator {
   bool warned_ = false;
   std::unique_ptr<OccurrenceTable> table_;
   bool recordSizes_ = false;
+  SplitTargets targets_;
+  WideReal base_ = 1.0;         // under a per-variable law: what turns a satisfying root into a chance
+  WideReal failingBase_ = 1.0;  // and a failing root
+  std::int32_t smallestFailing_;
   WorkerStates<Worker> workers_;
 };
 
