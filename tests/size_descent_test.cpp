@@ -63,6 +63,7 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
     DescentSide side;
     const VariableProbabilities* law;
     DescentSettings settings;
+    bool ascend = false;
   };
   const DescentSettings few{.particles = 6, .walkSteps = 3};
   const DescentSettings lone{.particles = 1, .walkSteps = 0};
@@ -75,12 +76,19 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
       {"random 1..4-CNF, failing, odds, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::failing, &skewed, lone},
       {"long overlapping clauses, failing, odds", support::randomMonotoneCnf(13, 40, 6, 5), DescentSide::failing, &skewed, few},
       {"matching of 6 pairs, failing, odds", support::matching(6), DescentSide::failing, &skewed, few},
+      {"4 x 3 grid, failing up, counts", support::gridVertexCover(4, 3), DescentSide::failing, &half, few, true},
+      {"4 x 3 grid, failing up, odds, lone", support::gridVertexCover(4, 3), DescentSide::failing, &skewed, lone, true},
+      {"long overlapping clauses, failing up, odds", support::randomMonotoneCnf(13, 40, 6, 5), DescentSide::failing, &skewed, few, true},
+      // Clauses inside others, one named twice, one repeating a variable: minimal clauses of
+      // sizes 2 and 3 only.
+      {"nested clauses, failing up, odds", {8, {{0, 1}, {0, 1, 2}, {1, 0, 1}, {3, 4, 5}, {5, 6}, {2, 5, 7}, {6, 5, 4}}},
+       DescentSide::failing, &skewed, few, true},
   };
   for (const Case& c : cases) {
     const support::Formula& f = c.formula;
     const Problem problem = support::toProblem(f);
     const OccurrenceTable table(problem);
-    DescentTarget target{.side = c.side, .odds = oddsOf(*c.law, c.side, f.variables), .watched = {}};
+    DescentTarget target{.side = c.side, .odds = oddsOf(*c.law, c.side, f.variables), .watched = {}, .ascend = c.ascend, .minimal = nullptr};
     SizeDescent descent(problem, table, c.settings, target);
     const double base = c.law->isUniform() ? std::ldexp(1.0, -f.variables) : baseOf(*c.law, c.side, f.variables).toDouble();
     const std::vector<double> exact = support::enumeratedChances(f, *c.law, c.side == DescentSide::satisfying);

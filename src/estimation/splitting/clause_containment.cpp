@@ -58,6 +58,20 @@ std::int32_t ClauseContainment::removableCount() const {
   return size_ - pinned;
 }
 
+void ClauseContainment::assign(std::int32_t c) {
+  // From the empty set (no clause held, every clause wholly outside), add c's variables.
+  size_ = 0;
+  std::iota(order_.begin(), order_.end(), 0);
+  std::iota(place_.begin(), place_.end(), 0);
+  std::fill(heldBy_.begin(), heldBy_.end(), 0);
+  std::copy(table_->clauseSizes.begin(), table_->clauseSizes.end(), outside_.begin());
+  held_.clear();
+  std::fill(slot_.begin(), slot_.end(), -1);
+  for (const std::int32_t v : problem_->clause(c)) {
+    if (!contains(v)) add(v);
+  }
+}
+
 void ClauseContainment::swapInto(std::int32_t v, std::size_t to) {
   const auto from = static_cast<std::size_t>(place_[static_cast<std::size_t>(v)]);
   const std::int32_t other = order_[to];

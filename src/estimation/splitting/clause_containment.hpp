@@ -38,6 +38,9 @@ class ClauseContainment {
 
   // Back to the whole set, without allocating.
   void fill();
+  // F becomes the set of the distinct variables of clause c: O(n + clauses) and a step per
+  // clause of each of c's variables, without allocating.
+  void assign(std::int32_t c);
 
   std::int32_t size() const { return size_; }
   // The number of held clauses.
@@ -54,6 +57,15 @@ class ClauseContainment {
     for (;;) {
       const std::int32_t v = order_[engine.below(members)];
       if (heldBy_[static_cast<std::size_t>(v)] < held) return v;
+    }
+  }
+  // Calls visit(x) for every removable member x, in the members' order.
+  template <class Visit>
+  void forEachRemovable(Visit visit) const {
+    const std::int32_t held = heldCount();
+    for (std::int32_t i = 0; i < size_; ++i) {
+      const std::int32_t v = order_[static_cast<std::size_t>(i)];
+      if (heldBy_[static_cast<std::size_t>(v)] < held) visit(v);
     }
   }
   // The i-th variable outside F, 0 <= i < variableCount - size().

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "estimation/numerics/wide_real.hpp"
+#include "estimation/splitting/minimal_clauses.hpp"
 #include "problem/variable_probabilities.hpp"
 
 namespace monocount {
@@ -41,6 +43,12 @@ struct DescentTarget {
   std::vector<double> odds;
   // Each finite and positive.
   std::vector<double> watched;
+  // On the failing side: go up from the minimal clauses (which carry the failure when it is
+  // rare) instead of down from the whole set.
+  bool ascend = false;
+  // With `ascend`: the minimal clauses under `odds`, shared between descents; built by the
+  // descent when absent.
+  std::shared_ptr<const MinimalClauses> minimal;
 };
 
 // The odds of `law` on `side` for `variables` variables: t_v / f_v on the satisfying side, f_v / t_v

@@ -10,6 +10,7 @@
 #include "estimation/splitting/clause_containment.hpp"
 #include "estimation/splitting/cover_state.hpp"
 #include "estimation/splitting/descent_target.hpp"
+#include "estimation/splitting/odds_classes.hpp"
 #include "problem/occurrence_table.hpp"
 #include "problem/problem.hpp"
 
@@ -26,6 +27,10 @@ struct DescentSettings {
   // share of the root's estimate so far, and so does every watched quantity's term (the
   // removals go on: the sizes below stay estimated, only with more spread).
   double negligible = 1e-12;
+  // Under per-variable odds: a particle draws the member it loses with its exact chance,
+  // proportional to 1 / R(S - x), while R(S) is below this multiple of the odds' 99th
+  // percentile, and uniformly after (see SizeDescent).
+  double exactRemoval = 8.0;
 };
 
 // One root of the splitting estimator: sequential Monte Carlo down the sizes of the satisfying
@@ -51,15 +56,20 @@ struct DescentSettings {
 //
 // Under per-variable odds r (DescentTarget::odds) a set weighs W(S) = prod_{v in S} r_v and the
 // root estimates Z_k = sum of W(S) over the sets of size k. Let R(T) = sum of r_y over y outside
-// T. A particle S, drawn with weight W(S), loses a uniform removable member x and is weighted by
-// rem(S) / R(S - x): the pair (S, x) then carries W(S) / R(T) = W(T) r_x / R(T) for T = S - x,
-// and summed over the x outside T (every T + x is in the family) that is W(T). So the mean
-// weight estimates Z_(k-1) / Z_k, from Z_n = W(V), and the particles are drawn with weight W at
-// size k - 1; with every r_v = 1 this is the step above, R(T) = n - k + 1. The walk proposes
-// S + y - x as above and accepts it with chance min(1, r_y / r_x) (Metropolis-Hastings: the
-// proposal is symmetric), so it keeps the law W on each size. R is kept per particle in long
-// double, and summed afresh once the moves since the last sum outnumber the variables outside
-// (amortized O(1) a move).
+// T. A particle S, drawn with weight W(S), loses a removable member x drawn with chance q(x) and
+// is weighted by 1 / (q(x) R(S - x)): the pair (S, x) then carries W(S) / R(T) = W(T) r_x / R(T)
+// for T = S - x, and summed over the x outside T (every T + x is in the family) that is W(T).
+// So the mean weight estimates Z_(k-1) / Z_k, from Z_n = W(V), and the particles are drawn with
+// weight W at size k - 1. With a uniform q the weight is rem(S) / R(S - x), and with every
+// r_v = 1 this is the step above, R(T) = n - k + 1. But near the whole set R(S) is small, the
+// factor varies as 1 / r_x, and on odds spread over a hundredfold that spread, step after step,
+// makes a root's estimate heavy-tailed; so while R(S) is below DescentSettings::exactRemoval
+// times the odds' 99th percentile, q(x) is proportional to 1 / R(S - x) and the weight is
+// sum over removable z of 1 / R(S - z), the same whichever x is drawn (two passes over the
+// removable members). The walk proposes S + y - x as above and accepts it with chance
+// min(1, r_y / r_x) (Metropolis-Hastings: the proposal is symmetric), so it keeps the law W on
+// each size. R is kept per particle in long double, and summed afresh once the moves since the
+// last sum outnumber the variables outside (amortized O(1) a move).
 //
 // Every set of the failing side holds a clause; its removable members are those whose removal
 // keeps one held. The identity above holds word for word, so the same steps estimate its sizes.
@@ -105,11 +115,34 @@ class SizeDescent {
   template <class State, bool Weighted>
   WideReal descend(std::vector<State>& particles, SplitEngine& engine, std::span<WideReal> sizes,
                    const StepProgress* progress);
+  template <bool Weighted>
+  WideReal ascend(SplitEngine& engine, std::span<WideReal> sizes, const StepProgress* progress);
+  // Systematic resampling with `points` points (0: one per particle), weights back to 1; the
+  // places of vacant_ from the returned index on are left free (P - points of them).
   template <class State>
-  void resample(std::vector<State>& particles, SplitEngine& engine);
+  std::size_t resample(std::vector<State>& particles, SplitEngine& engine, std::size_t points = 0);
+  // The ascent's resampling at a size with minimal clauses: `reachedShare` of the places to the
+  // particles reached from below, the rest to minimal clauses of `size`.
+  void immigrate(std::int32_t size, double reachedShare, SplitEngine& engine);
+  // R(S) summed afresh, and R of particle i summed afresh once its moves outnumber the outside.
+  template <class State>
+  long double sumOutside(const State& state) const;
+  template <class State>
+  void refreshOutside(const State& state, std::size_t i);
+  // Under odds: particle i's classes and R set afresh from its state; y into it, x out of it.
+  template <class State>
+  void placeUnderOdds(const State& state, std::size_t i);
+  template <class State>
+  void moveIn(State& state, std::size_t i, std::int32_t y);
+  template <class State>
+  void moveOut(State& state, std::size_t i, std::int32_t x);
+  // The walk steps of particle i under odds.
+  template <class State>
+  void walkUnderOdds(State& state, std::size_t i, SplitEngine& engine);
   // Whether the estimate `scale` of the current size and its term in every watched quantity are
   // negligible beside their sums so far (`total`, and the watched sums, which it adds them to).
-  bool negligibleHere(const WideReal& scale, const WideReal& total);
+  // `up`: the sizes go up (the ascent).
+  bool negligibleHere(const WideReal& scale, const WideReal& total, bool up);
 
   std::int32_t variableCount_;
   DescentSettings settings_;
@@ -120,9 +153,12 @@ class SizeDescent {
   std::vector<std::int32_t> offspring_;
   std::vector<std::int32_t> vacant_;
   WideReal whole_ = 1.0;                  // W of the whole set, Z_n
+  long double exactBelow_ = 0.0L;         // R(S) below which the removal is drawn exactly
+  std::vector<OddsClasses> classes_;      // per particle, under odds: its draws by the odds
   std::vector<long double> outsideOdds_;  // per particle, R(S), under odds
   std::vector<std::int32_t> moves_;       // per particle, moves since R(S) was summed afresh
   std::vector<WideReal> watchStep_;       // per watched quantity: 1 / rho
+  std::vector<WideReal> watchRise_;       // and rho
   std::vector<WideReal> watchFactor_;     // rho^(k - n) at the current size k
   std::vector<WideReal> watchTotal_;      // the quantity's terms so far
   std::int32_t smallest_ = 0;

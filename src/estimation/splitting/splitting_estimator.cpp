@@ -75,9 +75,13 @@ void SplittingEstimator::target(SplitTargets targets) {
 }
 
 DescentTarget SplittingEstimator::descentTarget(DescentSide side) const {
+  // The failing side goes up from the minimal clauses, which carry the failure where it is rare.
+  const bool failing = side == DescentSide::failing;
   return {.side = side,
           .odds = oddsOf(targets_.law, side, problem_.variableCount),
-          .watched = watchedOdds(targets_.probabilities, side)};
+          .watched = watchedOdds(targets_.probabilities, side),
+          .ascend = failing,
+          .minimal = failing ? minimal_ : nullptr};
 }
 
 SplittingEstimator::Worker& SplittingEstimator::worker(std::int32_t index) {
@@ -170,6 +174,10 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
   std::vector<RootBlock> results;
   runTogether(*ranks_, [&] {
     if (!table_) table_ = std::make_unique<OccurrenceTable>(problem_);
+    if (failing && !minimal_) {
+      minimal_ = std::make_shared<const MinimalClauses>(
+          problem_, *table_, oddsOf(targets_.law, DescentSide::failing, problem_.variableCount));
+    }
     results.resize(static_cast<std::size_t>(blocks));
     BlockProgress progress(onProgress, share.end - share.first, sampleSize);
     // Worker 0's place in its block, so that the line moves during roots that take long; with

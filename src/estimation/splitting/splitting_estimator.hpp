@@ -19,7 +19,8 @@ namespace monocount {
 
 // What split's roots estimate besides the count. The default is the count alone.
 struct SplitTargets {
-  // Also, for every root, a root down the failing sets (SizeDescent on DescentSide::failing), on
+  // Also, for every root, a root through the failing sets (SizeDescent on DescentSide::failing, up
+  // from the minimal clauses), on
   // streams of its own (StreamUse::failing), so that the satisfying roots draw the same numbers
   // either way: Replication::complement, and with recordSizes Replication::failingSizeEstimates.
   bool failing = false;
@@ -149,6 +150,7 @@ class SplittingEstimator {
   std::int32_t smallest_;
   bool warned_ = false;
   std::unique_ptr<OccurrenceTable> table_;
+  std::shared_ptr<const MinimalClauses> minimal_;  // with the failing side
   bool recordSizes_ = false;
   SplitTargets targets_;
   WideReal base_ = 1.0;         // under a per-variable law: what turns a satisfying root into a chance
