@@ -67,6 +67,8 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
   };
   const DescentSettings few{.particles = 6, .walkSteps = 3};
   const DescentSettings lone{.particles = 1, .walkSteps = 0};
+  // The walk stops (and one particle goes on alone) once a size carries under 5 % of the sum.
+  const DescentSettings stopping{.particles = 6, .walkSteps = 3, .negligible = 0.05};
   const Case cases[] = {
       {"4 x 3 grid, failing, counts", support::gridVertexCover(4, 3), DescentSide::failing, &half, few},
       {"random 1..4-CNF, failing, counts, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::failing, &half, lone},
@@ -81,6 +83,8 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
       {"long overlapping clauses, failing up, odds", support::randomMonotoneCnf(13, 40, 6, 5), DescentSide::failing, &skewed, few, true},
       // Clauses inside others, one named twice, one repeating a variable: minimal clauses of
       // sizes 2 and 3 only.
+      {"random 1..4-CNF, satisfying, odds, stopping", support::randomMixedCnf(12, 20, 4, 8), DescentSide::satisfying, &skewed, stopping},
+      {"4 x 3 grid, failing up, odds, stopping", support::gridVertexCover(4, 3), DescentSide::failing, &skewed, stopping, true},
       {"nested clauses, failing up, odds", {8, {{0, 1}, {0, 1, 2}, {1, 0, 1}, {3, 4, 5}, {5, 6}, {2, 5, 7}, {6, 5, 4}}},
        DescentSide::failing, &skewed, few, true},
   };

@@ -122,7 +122,7 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
         }
         const long double before = outsideOdds_[i];
         std::int32_t x = -1;
-        if (before < exactBelow_) {
+        if (walking && before < exactBelow_) {
           // x with chance proportional to 1 / R(S - x); the weight is the sum of those.
           double chances = 0.0;
           state.forEachRemovable([&](std::int32_t z) { chances += 1.0 / static_cast<double>(before + odds[z]); });
@@ -160,8 +160,9 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
     total += scale;
     smallest_ = k - 1;
     if (record) sizes[slot(k - 1)] += scale;
-    // Effective particles (sum w)^2 / sum w^2 = P^2 / sum w^2, below P / 2.
-    if (squares > 2.0 * particleCount) resample(particles, engine);
+    // Effective particles (sum w)^2 / sum w^2 = P^2 / sum w^2, below P / 2. (Under odds not once
+    // the walk has stopped: the sizes left are negligible, and copying states costs.)
+    if (squares > 2.0 * particleCount && (!Weighted || walking)) resample(particles, engine);
     const bool walkHere = walking && k - 1 < n;
     for (std::size_t i = 0; i < count; ++i) {
       if (weights_[i] == 0.0) continue;
@@ -181,6 +182,9 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
     }
     if (walking && negligibleHere(scale, total, false)) walking = false;
     if (walking) walkedDown_ = n - k + 1;
+    if constexpr (Weighted) {
+      if (!walking) collapse(particles, engine);
+    }
   }
   return total;
 }
@@ -234,6 +238,7 @@ WideReal SizeDescent::ascend(SplitEngine& engine, std::span<WideReal> sizes, con
     const auto outside = static_cast<std::uint32_t>(n - j);
     double sum = 0.0;
     for (std::size_t i = 0; i < count; ++i) {
+      if (weights_[i] == 0.0) continue;
       ClauseContainment& state = particles[i];
       double factor = static_cast<double>(outside);
       if constexpr (Weighted) {
@@ -259,11 +264,12 @@ WideReal SizeDescent::ascend(SplitEngine& engine, std::span<WideReal> sizes, con
     if (record) sizes[static_cast<std::size_t>(n - j - 1)] += scale;
     if (!born.isZero()) {
       immigrate(j + 1, (reached / scale).toDouble(), engine);
-    } else if (squares > 2.0 * particleCount) {
+    } else if (squares > 2.0 * particleCount && walking) {
       resample(particles, engine);
     }
     if (walking && negligibleHere(scale, total, true)) walking = false;
     if (walking) walkedDown_ = j - first + 1;
+    if (!walking) collapse(particles, engine);
   }
   return total;
 }
@@ -288,6 +294,19 @@ void SizeDescent::immigrate(std::int32_t size, double reachedShare, SplitEngine&
     const auto at = static_cast<std::size_t>(vacant_[next]);
     particles[at].assign(target_.minimal->draw(size, engine));
     if (!outsideOdds_.empty()) placeUnderOdds(particles[at], at);
+  }
+}
+
+template <class State>
+void SizeDescent::collapse(std::vector<State>& particles, SplitEngine& engine) {
+  // One particle drawn by weight carries the estimate alone: weight P, the others 0.
+  std::size_t live = 0;
+  for (const double weight : weights_) live += weight > 0.0;
+  if (live <= 1) return;
+  const std::size_t next = resample(particles, engine, 1);
+  for (std::size_t i = next; i < vacant_.size(); ++i) weights_[static_cast<std::size_t>(vacant_[i])] = 0.0;
+  for (double& weight : weights_) {
+    if (weight > 0.0) weight = static_cast<double>(particles.size());
   }
 }
 

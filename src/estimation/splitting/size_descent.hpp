@@ -64,7 +64,8 @@ struct DescentSettings {
 // r_v = 1 this is the step above, R(T) = n - k + 1. But near the whole set R(S) is small, the
 // factor varies as 1 / r_x, and on odds spread over a hundredfold that spread, step after step,
 // makes a root's estimate heavy-tailed; so while R(S) is below DescentSettings::exactRemoval
-// times the odds' 99th percentile, q(x) is proportional to 1 / R(S - x) and the weight is
+// times the odds' 99th percentile (and the root still walks), q(x) is proportional to
+// 1 / R(S - x) and the weight is
 // sum over removable z of 1 / R(S - z), the same whichever x is drawn (two passes over the
 // removable members). The walk proposes S + y - x as above and accepts it with chance
 // min(1, r_y / r_x) (Metropolis-Hastings: the proposal is symmetric), so it keeps the law W on
@@ -121,6 +122,10 @@ class SizeDescent {
   // places of vacant_ from the returned index on are left free (P - points of them).
   template <class State>
   std::size_t resample(std::vector<State>& particles, SplitEngine& engine, std::size_t points = 0);
+  // Once the walk has stopped (descent under odds, ascent): one particle drawn by weight goes on
+  // alone, with weight P.
+  template <class State>
+  void collapse(std::vector<State>& particles, SplitEngine& engine);
   // The ascent's resampling at a size with minimal clauses: `reachedShare` of the places to the
   // particles reached from below, the rest to minimal clauses of `size`.
   void immigrate(std::int32_t size, double reachedShare, SplitEngine& engine);
