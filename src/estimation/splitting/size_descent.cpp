@@ -97,6 +97,9 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
   WideReal total = whole_;  // its sum over the sizes so far
   if (record) sizes[slot(n)] += scale;
   bool walking = settings_.walkSteps > 0;
+  // With watched quantities (or odds) the digits are new anyway: once the walk stops, resampling
+  // stops and one particle carries the root on. Without, every step stays as it always was.
+  const bool watching = !target_.watched.empty();
   // Sizes between progress reports: a few dozen moves each, so that reports cost nothing.
   constexpr std::int32_t kReportEvery = 16;
   // Nearly all of a root's work is done while it walks: the share done is judged by the sizes
@@ -162,7 +165,7 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
     if (record) sizes[slot(k - 1)] += scale;
     // Effective particles (sum w)^2 / sum w^2 = P^2 / sum w^2, below P / 2. (Under odds not once
     // the walk has stopped: the sizes left are negligible, and copying states costs.)
-    if (squares > 2.0 * particleCount && (!Weighted || walking)) resample(particles, engine);
+    if (squares > 2.0 * particleCount && (walking || !(Weighted || watching))) resample(particles, engine);
     const bool walkHere = walking && k - 1 < n;
     for (std::size_t i = 0; i < count; ++i) {
       if (weights_[i] == 0.0) continue;
@@ -182,9 +185,7 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
     }
     if (walking && negligibleHere(scale, total, false)) walking = false;
     if (walking) walkedDown_ = n - k + 1;
-    if constexpr (Weighted) {
-      if (!walking) collapse(particles, engine);
-    }
+    if ((Weighted || watching) && !walking) collapse(particles, engine);
   }
   return total;
 }

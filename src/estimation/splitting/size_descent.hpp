@@ -78,6 +78,8 @@ struct DescentSettings {
 // The walk stops, for the rest of a root, at the first size whose estimate and whose term of
 // every watched quantity (DescentTarget::watched) fall below `negligible` of their sums so far;
 // the removals go on, so the sizes below stay estimated, without bias, only with more spread.
+// Under odds, with watched quantities and on the ascent, one particle drawn by weight then goes
+// on alone (without them, the unweighted descent keeps resampling all of them, as it always has).
 // (Deciding the walk from the root's own past makes the kernels of the later sizes depend on
 // the particles, which can in principle bias the product estimator; the rule only switches the
 // walk off where the rest carries less than about `negligible` of every quantity.)
