@@ -92,7 +92,7 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
     const support::Formula& f = c.formula;
     const Problem problem = support::toProblem(f);
     const OccurrenceTable table(problem);
-    DescentTarget target{.side = c.side, .odds = oddsOf(*c.law, c.side, f.variables), .watched = {}, .ascend = c.ascend, .minimal = nullptr};
+    DescentTarget target{.side = c.side, .odds = oddsOf(*c.law, c.side, f.variables), .watched = {}, .watchOwn = true, .ascend = c.ascend, .minimal = nullptr};
     SizeDescent descent(problem, table, c.settings, target);
     const double base = c.law->isUniform() ? std::ldexp(1.0, -f.variables) : baseOf(*c.law, c.side, f.variables).toDouble();
     const std::vector<double> exact = support::enumeratedChances(f, *c.law, c.side == DescentSide::satisfying);
@@ -119,6 +119,45 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
       if (expected < 0.01 * total) continue;
       EXPECT_NEAR(mean[k], expected, 4.5 * error + 1e-12 * total) << c.name << ", " << k << " of " << exact.size() - 1;
     }
+  }
+}
+
+TEST(SizeDescent, WalksAsFarAsTheWatchedChancesNeed) {
+  // With negligible = 1e-3 on the 10 x 8 grid, the root walks until the sizes left carry too
+  // little of every quantity it watches: a small p on the satisfying side lies far below the
+  // count, a p near 1 above it; on the failing ascent (its own sum unwatched) a p near 1 lies at
+  // the smallest failing sets, a small p near the whole set.
+  const support::Formula f = support::gridVertexCover(10, 8);
+  const Problem problem = support::toProblem(f);
+  const OccurrenceTable table(problem);
+  struct Case {
+    DescentSide side;
+    std::vector<double> probabilities;
+    bool watchOwn;
+    bool ascend;
+    std::int32_t least, most;  // sizes walked, over 20 roots
+  };
+  const Case cases[] = {
+      {DescentSide::satisfying, {}, true, false, 20, 30},       // the count: down to about 53 of 80
+      {DescentSide::satisfying, {0.05}, true, false, 31, 40},   // towards the minimum cover, 40
+      {DescentSide::satisfying, {0.999}, false, false, 1, 4},   // only the top sizes
+      {DescentSide::failing, {0.999}, false, true, 1, 4},       // only the smallest failing sets
+      {DescentSide::failing, {0.05}, false, true, 70, 78},      // up to the whole set
+  };
+  for (const Case& c : cases) {
+    DescentTarget target{.side = c.side, .odds = {}, .watched = watchedOdds(c.probabilities, c.side),
+                         .watchOwn = c.watchOwn, .ascend = c.ascend, .minimal = nullptr};
+    SizeDescent descent(problem, table, {.particles = 8, .walkSteps = 2, .negligible = 1e-3}, target);
+    SplitEngine engine(4);
+    std::int32_t least = f.variables;
+    std::int32_t most = 0;
+    for (int root = 0; root < 20; ++root) {
+      descent.run(engine);
+      least = std::min(least, descent.walkedSizes());
+      most = std::max(most, descent.walkedSizes());
+    }
+    EXPECT_GE(least, c.least) << static_cast<int>(c.side) << ", " << c.probabilities.size();
+    EXPECT_LE(most, c.most) << static_cast<int>(c.side) << ", " << c.probabilities.size();
   }
 }
 

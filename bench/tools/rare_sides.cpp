@@ -175,7 +175,7 @@ const std::map<std::string, Case>& cases() {
   static const std::map<std::string, Case> all = {
       {"dodeca-0.1",
        {[] { return dodecahedronSetup(std::vector<double>(30, 0.1), 2.8796012533933e-3, "dodecahedron_exact uniform 0.1"); },
-        4, kFewSteps}},
+        10, kFewSteps}},
       {"dodeca-1e-3",
        {[] { return dodecahedronSetup(std::vector<double>(30, 1e-3), 2.0060180892154e-9, "dodecahedron_exact uniform 1e-3"); },
         4, kFewSteps}},

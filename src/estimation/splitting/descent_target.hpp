@@ -43,6 +43,9 @@ struct DescentTarget {
   std::vector<double> odds;
   // Each finite and positive.
   std::vector<double> watched;
+  // Whether the stop rule also watches the root's own sum_j Z_j (off: only `watched`, which must
+  // then not be empty).
+  bool watchOwn = true;
   // On the failing side: go up from the minimal clauses (which carry the failure when it is
   // rare) instead of down from the whole set.
   bool ascend = false;

@@ -38,6 +38,7 @@ SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, c
     watchStep_.push_back(WideReal(1.0) / WideReal(rho));
     watchRise_.push_back(WideReal(rho));
   }
+  if (!target_.watchOwn && target_.watched.empty()) target_.watchOwn = true;
   if (target_.ascend) {
     if (target_.side != DescentSide::failing) throw std::invalid_argument("SizeDescent: only the failing side ascends");
     if (!target_.minimal) target_.minimal = std::make_shared<const MinimalClauses>(problem, table, target_.odds);
@@ -59,7 +60,7 @@ WideReal SizeDescent::run(SplitEngine& engine, std::span<WideReal> sizes, const 
 
 bool SizeDescent::negligibleHere(const WideReal& scale, const WideReal& total, bool up) {
   const WideReal share(settings_.negligible);
-  bool small = scale < total * share;
+  bool small = !target_.watchOwn || scale < total * share;
   for (std::size_t q = 0; q < watchStep_.size(); ++q) {
     watchFactor_[q] *= up ? watchRise_[q] : watchStep_[q];
     const WideReal term = scale * watchFactor_[q];

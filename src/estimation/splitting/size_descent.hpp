@@ -112,6 +112,8 @@ class SizeDescent {
   // The smallest set of its side any particle of the last root reached (for the failing side:
   // the smallest set of false variables, a clause).
   std::int32_t smallestSize() const { return smallest_; }
+  // The sizes the last root walked through before its walk stopped.
+  std::int32_t walkedSizes() const { return walkedDown_; }
   const DescentTarget& target() const { return target_; }
 
  private:

@@ -80,6 +80,7 @@ DescentTarget SplittingEstimator::descentTarget(DescentSide side) const {
   return {.side = side,
           .odds = oddsOf(targets_.law, side, problem_.variableCount),
           .watched = watchedOdds(targets_.probabilities, side),
+          .watchOwn = !failing || !targets_.law.isUniform() || targets_.complementOfCount,
           .ascend = failing,
           .minimal = failing ? minimal_ : nullptr};
 }

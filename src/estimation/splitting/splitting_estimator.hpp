@@ -31,6 +31,11 @@ struct SplitTargets {
   // The chances p asked for (--probability), whose terms the roots watch before they stop walking
   // (DescentTarget::watched), on each side.
   std::vector<double> probabilities;
+  // Under a uniform law with chances asked for: whether the failing roots must also serve the
+  // count's complement (2^n minus the count) as a quantity of its own. Off, they walk only as far
+  // as the chances need, and the count's complement is better had as 2^n minus the count (it is
+  // rare only where the count is near 2^n).
+  bool complementOfCount = false;
 };
 
 // The splitting estimator: each root is one size descent (SizeDescent), an unbiased estimate
