@@ -55,9 +55,19 @@ TEST(ClauseContainment, KeepsItsRemovableMembersThroughAnyMoves) {
     ClauseContainment state(problem, table);
     SplitEngine engine(7);
     for (int descent = 0; descent < 20; ++descent) {
-      state.fill();
-      expectConsistent(f, state, "whole");
-      // Down to a minimal set, with a walk step (add, remove) between removals.
+      // From the whole set, or (the ascent's start) from one clause's variables.
+      if (descent % 2 == 0) {
+        state.fill();
+      } else {
+        state.assign(static_cast<std::int32_t>(engine.below(static_cast<std::uint32_t>(f.clauses.size()))));
+      }
+      expectConsistent(f, state, descent % 2 == 0 ? "whole" : "a clause");
+      // Down to a minimal set, with a walk step (add, remove) between removals; from a clause
+      // (minimal or not) first up a few sizes.
+      for (int up = 0; descent % 2 == 1 && up < 3 && state.size() < f.variables; ++up) {
+        state.add(state.outsideAt(static_cast<std::int32_t>(engine.below(static_cast<std::uint32_t>(f.variables - state.size())))));
+        expectConsistent(f, state, "going up");
+      }
       while (state.removableCount() > 0) {
         state.remove(state.drawRemovable(engine));
         expectConsistent(f, state, "after a removal");

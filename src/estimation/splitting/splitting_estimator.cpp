@@ -30,7 +30,7 @@ SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t see
 }
 
 MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const DescentSettings& settings, std::int32_t threads,
-                                            bool failing) {
+                                            bool failing, bool perVariable) {
   if (problem.clauseCount == 0 || !problem.everyClauseTouchable()) return {};
   const auto n = static_cast<std::uint64_t>(problem.variableCount);
   const auto m = static_cast<std::uint64_t>(problem.clauseCount);
@@ -38,11 +38,16 @@ MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const Descen
   const auto workers = static_cast<std::uint64_t>(std::max(threads, 1));
   const auto particles = static_cast<std::uint64_t>(std::max(settings.particles, 1));
   // A cover state; with the failing side also a clause containment (16 bytes per variable with
-  // repeated variables in a clause, 12 without, and 12 per clause).
-  const std::uint64_t state = 20 * n + 4 * m + (failing ? 16 * n + 12 * m : 0);
-  // Per worker besides: a block's size sums, and as many again waiting in the sum tree.
-  const std::uint64_t sizes = (failing ? 4 : 2) * (n + 1) * sizeof(WideReal);
-  return {.tables = table + workers * (particles * state + sizes), .samples = 0};
+  // repeated variables in a clause, 12 without, and 12 per clause); under a law with a chance per
+  // variable, each with its odds classes (8 bytes per variable).
+  const std::uint64_t sides = failing ? 2 : 1;
+  const std::uint64_t state = 20 * n + 4 * m + (failing ? 16 * n + 12 * m : 0) + (perVariable ? sides * (8 * n + 16) : 0);
+  // Per worker besides: a block's size sums, and as many again waiting in the sum tree; per
+  // descent under such a law, its odds (8 bytes per variable) and their classes' layout (16).
+  const std::uint64_t sizes = 2 * sides * (n + 1) * sizeof(WideReal) + (perVariable ? sides * 24 * n : 0);
+  // Shared: the minimal clauses (index and running weight per clause, a weight per size).
+  const std::uint64_t minimal = failing ? 20 * m + (8 + sizeof(WideReal)) * (n + 2) : 0;
+  return {.tables = table + minimal + workers * (particles * state + sizes), .samples = 0};
 }
 
 std::int64_t SplittingEstimator::rootsPerBlock(const DescentSettings& settings, std::int32_t variableCount) {

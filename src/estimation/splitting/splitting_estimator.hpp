@@ -68,8 +68,10 @@ class SplittingEstimator {
   // each worker's particles (one cover state each) and size sums;
   // nothing grows with the sample size, and nothing is built for a formula without clauses or
   // with an empty clause.
+  // With `failing`, the failing roots' states and the minimal clauses; with `perVariable`, what a
+  // law with a chance per variable adds.
   static MemoryNeed memoryNeeded(const Problem& problem, const DescentSettings& settings = {}, std::int32_t threads = 1,
-                                 bool failing = false);
+                                 bool failing = false, bool perVariable = false);
 
   // One replication of `sampleSize` independent roots: the mean of their estimates and the
   // relative standard error of that mean. NaN for both when sampleSize <= 0. With recordSizes
