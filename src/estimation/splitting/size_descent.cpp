@@ -6,7 +6,6 @@
 
 namespace monocount {
 
-
 SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, const DescentSettings& settings,
                          DescentTarget target)
     : variableCount_(table.variableCount), settings_(settings), target_(std::move(target)) {

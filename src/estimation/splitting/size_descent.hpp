@@ -35,7 +35,8 @@ struct DescentSettings {
 
 // One root of the splitting estimator: sequential Monte Carlo down the sizes of the satisfying
 // sets, from the whole set of n variables to sets from which no variable can be removed; or,
-// with DescentTarget::side failing, down the sets that hold a whole clause, in the same way.
+// with DescentTarget::side failing, through the sets that hold a whole clause (the false
+// variables of the failing assignments), down from the whole set or up from the minimal clauses.
 //
 // Let N(k) be the number of satisfying sets of k variables. For a satisfying set S of size k,
 // let rem(S) be the number of its members whose removal leaves it satisfying. Every pair (S, x)
@@ -52,7 +53,9 @@ struct DescentSettings {
 // remove a uniform removable member of S + y (maybe y). The walk's chance of S -> S' equals that
 // of S' -> S (both are 1 / ((n - k) rem(S + y))), so it keeps the uniform law on the sets of
 // each size; resampling and walking change the spread, never the expectation. A particle with
-// no removable member keeps weight 0; the root ends when every particle has.
+// no removable member keeps weight 0; the root ends when every particle has. The sets holding
+// a clause are closed under adding too, their removable members being those whose removal keeps
+// a clause held: the same identity, word for word, estimates their sizes.
 //
 // Under per-variable odds r (DescentTarget::odds) a set weighs W(S) = prod_{v in S} r_v and the
 // root estimates Z_k = sum of W(S) over the sets of size k. Let R(T) = sum of r_y over y outside
@@ -61,23 +64,38 @@ struct DescentSettings {
 // for T = S - x, and summed over the x outside T (every T + x is in the family) that is W(T).
 // So the mean weight estimates Z_(k-1) / Z_k, from Z_n = W(V), and the particles are drawn with
 // weight W at size k - 1. With a uniform q the weight is rem(S) / R(S - x), and with every
-// r_v = 1 this is the step above, R(T) = n - k + 1. But near the whole set R(S) is small, the
-// factor varies as 1 / r_x, and on odds spread over a hundredfold that spread, step after step,
-// makes a root's estimate heavy-tailed; so while R(S) is below DescentSettings::exactRemoval
-// times the odds' 99th percentile (and the root still walks), q(x) is proportional to
-// 1 / R(S - x) and the weight is
-// sum over removable z of 1 / R(S - z), the same whichever x is drawn (two passes over the
-// removable members). The walk proposes S + y - x as above and accepts it with chance
-// min(1, r_y / r_x) (Metropolis-Hastings: the proposal is symmetric), so it keeps the law W on
-// each size. R is kept per particle in long double, and summed afresh once the moves since the
-// last sum outnumber the variables outside (amortized O(1) a move).
+// r_v = 1 this is the step above, R(T) = n - k + 1. Near the whole set R(S) is small and that
+// factor varies as 1 / r_x; so while R(S) is below DescentSettings::exactRemoval times the odds'
+// 99th percentile (and the root still walks), q(x) is proportional to 1 / R(S - x) and the
+// weight is the sum over removable z of 1 / R(S - z), whichever x is drawn (two passes over the
+// removable members). The walk alternates two moves that keep the law W on each size, both
+// drawn exactly through OddsClasses:
+//   - y uniform outside, x a member of S + y with chance proportional to 1 / r_x, which leaves
+//     if it is removable (y leaves otherwise): detailed balance holds with acceptance 1;
+//   - y outside with chance r_y / R(S), x uniform removable in S + y, accepted with chance
+//     min(1, R(S) / R(S + y - x)), near 1 once R is large.
+// R is kept per particle in long double, and summed afresh once the moves since the last sum
+// outnumber the variables outside (amortized O(1) a move).
 //
-// Every set of the failing side holds a clause; its removable members are those whose removal
-// keeps one held. The identity above holds word for word, so the same steps estimate its sizes.
+// Under odds the weight of each size depends on R(S), a sum over the whole outside set that the
+// walk renews only a few variables per size; the errors of successive sizes then add up rather
+// than average out, and a root's log-variance grows about linearly with the sizes walked times
+// the odds' squared coefficient of variation over (particles x walk steps): harmless on tens of
+// variables, the cost of a 10,000-variable formula (bench/tools/rare_sides: path-holds).
+//
+// The ascent (DescentTarget::ascend, failing side) starts where a rare failure lies: at the
+// minimal clauses (MinimalClauses), the particles drawn among the smallest by weight, whose sum
+// is exact. Up one size, a particle T gains y (uniform, or by its odds) and is weighted by
+// 1 / (M(T -> T + y) rem(T + y)) ((n - j) / rem, or R(T) / rem under odds, rem >= 1 as y is
+// removable), the backward step being a uniform removable member: the mean weight estimates
+// the weight of the sets of size j + 1 reached from below, and the minimal clauses of size
+// j + 1, which are not, join with their exact weight (immigrate: the places are shared between
+// the two in proportion, the newcomers drawn by weight). Near the clauses R(T) is nearly the
+// sum of all odds, so the trouble above does not arise there.
 //
 // The walk stops, for the rest of a root, at the first size whose estimate and whose term of
 // every watched quantity (DescentTarget::watched) fall below `negligible` of their sums so far;
-// the removals go on, so the sizes below stay estimated, without bias, only with more spread.
+// the steps go on, so the sizes beyond stay estimated, without bias, only with more spread.
 // Under odds, with watched quantities and on the ascent, one particle drawn by weight then goes
 // on alone (without them, the unweighted descent keeps resampling all of them, as it always has).
 // (Deciding the walk from the root's own past makes the kernels of the later sizes depend on
@@ -88,9 +106,10 @@ struct DescentSettings {
 // N^(k) lies between 0 and C(n, k), since every factor rem / (n - k + 1) is at most
 // k / (n - k + 1).
 //
-// A root costs about P * (n - smallest size) * (1 + 2 walkSteps) moves, each a few operations
-// per clause of the variable moved (on the failing side, plus the length of each clause that
-// becomes or stops being held); memory: P states. Nothing is allocated per root.
+// A root costs about P * (sizes walked) * (1 + 2 walkSteps) moves, each a few operations per
+// clause of the variable moved (on the failing side, plus the length of each clause that becomes
+// or stops being held), and one move per size beyond; memory: P states (and their odds classes).
+// Nothing is allocated per root.
 class SizeDescent {
  public:
   // `problem` (without an empty clause, with at least one clause) and `table` must outlive the
