@@ -38,6 +38,22 @@ void expectConsistent(const Formula& f, const ClauseContainment& state, const st
   }
   ASSERT_EQ(state.removableCount(), removable) << where;
   for (std::int32_t i = 0; i < f.variables - state.size(); ++i) ASSERT_FALSE(state.contains(state.outsideAt(i))) << where;
+  // The completing variables: those outside whose addition holds a new clause through them.
+  std::vector<std::int32_t> completing;
+  state.completing(completing);
+  std::sort(completing.begin(), completing.end());
+  std::vector<std::int32_t> expected;
+  for (std::int32_t y = 0; y < f.variables; ++y) {
+    if (in[static_cast<std::size_t>(y)]) continue;
+    in[static_cast<std::size_t>(y)] = true;
+    const bool completes = std::any_of(f.clauses.begin(), f.clauses.end(), [&](const auto& clause) {
+      return std::find(clause.begin(), clause.end(), y) != clause.end() &&
+             std::all_of(clause.begin(), clause.end(), [&](std::int32_t v) { return in[static_cast<std::size_t>(v)]; });
+    });
+    in[static_cast<std::size_t>(y)] = false;
+    if (completes) expected.push_back(y);
+  }
+  ASSERT_EQ(completing, expected) << where;
 }
 
 TEST(ClauseContainment, KeepsItsRemovableMembersThroughAnyMoves) {

@@ -21,6 +21,8 @@ namespace monocount {
 //   - the held clauses, as an indexed set (their number, and one of them in O(1));
 //   - per variable, the number of held clauses it belongs to: a member is removable when that is
 //     below the number of held clauses;
+//   - the clauses with exactly one variable outside F, as an indexed set (the variables that
+//     would complete a clause, for the ascent);
 //   - the members and the variables outside F, as one indexed set, for a uniform one in O(1).
 // The members that are not removable are those in every held clause, so they all lie in any one
 // held clause: removableCount() counts them there, in O(length of that clause), and a uniform
@@ -28,7 +30,7 @@ namespace monocount {
 // expected). Removing x costs one step per clause of x, plus the length of every clause that
 // stops being held; adding y likewise for the clauses that become held.
 //
-// Memory: three integers per variable and three per clause (four per variable when a clause
+// Memory: four integers per variable and five per clause (five per variable when a clause
 // names a variable twice). Copying a state into another of the same problem allocates nothing.
 class ClauseContainment {
  public:
@@ -72,6 +74,13 @@ class ClauseContainment {
   std::int32_t outsideAt(std::int32_t i) const { return order_[static_cast<std::size_t>(size_ + i)]; }
   bool contains(std::int32_t v) const { return place_[static_cast<std::size_t>(v)] < size_; }
 
+  // The variables y outside F that complete a clause (some clause has y as its only variable
+  // outside F), each once, into `out` (cleared first; no allocation once it holds n). For any
+  // other y outside, removableCount() of F + y is removableCount() of F plus 1.
+  void completing(std::vector<std::int32_t>& out) const;
+  // Whether y was among the variables of the last completing() (until it is called again).
+  bool completedLast(std::int32_t y) const { return met_[static_cast<std::size_t>(y)] == meeting_; }
+
   // Takes the removable member x out of F.
   void remove(std::int32_t x);
   // Puts the variable y, outside F, into F.
@@ -82,6 +91,8 @@ class ClauseContainment {
   template <class Visit>
   void forEachVariable(std::int32_t c, Visit visit) const;
   void swapInto(std::int32_t v, std::size_t to);
+  void nearIn(std::int32_t c);
+  void nearOut(std::int32_t c);
 
   const Problem* problem_;
   const OccurrenceTable* table_;
@@ -93,6 +104,10 @@ class ClauseContainment {
   std::vector<std::int32_t> outside_;      // per clause: its distinct variables outside F
   std::vector<std::int32_t> held_;         // the held clauses, in no particular order
   std::vector<std::int32_t> slot_;         // of every held clause in held_, -1 for the rest
+  std::vector<std::int32_t> near_;         // the clauses with one variable outside F
+  std::vector<std::int32_t> nearSlot_;     // of every such clause in near_, -1 for the rest
+  mutable std::vector<std::uint32_t> met_;  // scratch of completing(): the last call that met a variable
+  mutable std::uint32_t meeting_ = 0;
   // With repeats_: per variable, the last visit that met it (scratch, changed by const visits).
   mutable std::vector<std::uint32_t> seen_;
   mutable std::uint32_t stamp_ = 0;

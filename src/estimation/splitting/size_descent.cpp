@@ -21,6 +21,10 @@ SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, c
   weights_.resize(count);
   offspring_.resize(count);
   vacant_.reserve(count);
+  if (target_.ascend) {
+    completing_.reserve(static_cast<std::size_t>(variableCount_));
+    masses_.reserve(static_cast<std::size_t>(variableCount_));
+  }
   if (!target_.odds.empty()) {
     outsideOdds_.resize(count);
     moves_.resize(count);
@@ -198,6 +202,7 @@ WideReal SizeDescent::ascend(SplitEngine& engine, std::span<WideReal> sizes, con
   const std::int32_t n = variableCount_;
   const std::size_t count = particles.size();
   const double particleCount = static_cast<double>(count);
+  const double* odds = target_.odds.data();
   const std::int32_t first = minimal.smallestSize();
   // The smallest minimal clauses, drawn by weight: the exact law of the smallest size.
   for (std::size_t i = 0; i < count; ++i) {
@@ -233,22 +238,60 @@ WideReal SizeDescent::ascend(SplitEngine& engine, std::span<WideReal> sizes, con
         }
       }
     }
-    // Up one size: each particle T gains y and is weighted by 1 / (M(T -> T + y) * rem(T + y)),
-    // rem(T + y) >= 1 as y is removable: (n - j) / rem for a uniform y, R(T) / rem for y drawn
-    // by its odds.
+    // Up one size: particle T gains y with chance M(y) and is weighted by 1 / (M(y) rem(T + y)),
+    // rem(T + y) >= 1 as y is removable, the backward step being a uniform removable member.
+    // With M(y) proportional to r_y / rem(T + y) (r_y = 1 unweighted) the weight is
+    // sum over y outside of r_y / rem(T + y), the same whichever y is drawn: every y that
+    // completes no clause gives rem(T) + 1, so only the completing ones are tried (added,
+    // counted, taken out again).
     const auto outside = static_cast<std::uint32_t>(n - j);
     double sum = 0.0;
     for (std::size_t i = 0; i < count; ++i) {
       if (weights_[i] == 0.0) continue;
       ClauseContainment& state = particles[i];
-      double factor = static_cast<double>(outside);
-      if constexpr (Weighted) {
-        factor = static_cast<double>(outsideOdds_[i]);
-        moveIn(state, i, classes_[i].drawOutsideByOdds(engine));
-      } else {
-        state.add(state.outsideAt(static_cast<std::int32_t>(engine.below(outside))));
+      const double others = static_cast<double>(state.removableCount() + 1);
+      long double rest = Weighted ? outsideOdds_[i] : static_cast<long double>(outside);
+      state.completing(completing_);
+      masses_.clear();
+      double total = 0.0;
+      for (const std::int32_t y : completing_) {
+        double r = 1.0;
+        if constexpr (Weighted) r = odds[y];
+        rest -= r;
+        state.add(y);
+        masses_.push_back(r / static_cast<double>(state.removableCount()));
+        state.remove(y);
+        total += masses_.back();
       }
-      weights_[i] *= factor / static_cast<double>(state.removableCount());
+      // Every y outside completes a clause: nothing is left for the neutral draw, whatever
+      // rounding left in `rest`.
+      const double neutral = completing_.size() == outside ? 0.0 : std::max(0.0, static_cast<double>(rest)) / others;
+      total += neutral;
+      const double point = engine.unit() * total;
+      std::int32_t y = -1;
+      if (point < neutral || completing_.empty()) {
+        // A y completing nothing, with chance proportional to r_y: drawn so among all outside,
+        // again while it completes.
+        do {
+          if constexpr (Weighted) {
+            y = classes_[i].drawOutsideByOdds(engine);
+          } else {
+            y = state.outsideAt(static_cast<std::int32_t>(engine.below(outside)));
+          }
+        } while (state.completedLast(y));
+      } else {
+        double reach = neutral;
+        for (std::size_t c = 0; c < completing_.size() && y < 0; ++c) {
+          reach += masses_[c];
+          if (point < reach || c + 1 == completing_.size()) y = completing_[c];
+        }
+      }
+      if constexpr (Weighted) {
+        moveIn(state, i, y);
+      } else {
+        state.add(y);
+      }
+      weights_[i] *= total;
       sum += weights_[i];
     }
     const double mean = sum / particleCount;

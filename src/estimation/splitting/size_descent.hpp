@@ -85,13 +85,17 @@ struct DescentSettings {
 //
 // The ascent (DescentTarget::ascend, failing side) starts where a rare failure lies: at the
 // minimal clauses (MinimalClauses), the particles drawn among the smallest by weight, whose sum
-// is exact. Up one size, a particle T gains y (uniform, or by its odds) and is weighted by
-// 1 / (M(T -> T + y) rem(T + y)) ((n - j) / rem, or R(T) / rem under odds, rem >= 1 as y is
-// removable), the backward step being a uniform removable member: the mean weight estimates
-// the weight of the sets of size j + 1 reached from below, and the minimal clauses of size
-// j + 1, which are not, join with their exact weight (immigrate: the places are shared between
-// the two in proportion, the newcomers drawn by weight). Near the clauses R(T) is nearly the
-// sum of all odds, so the trouble above does not arise there.
+// is exact. Up one size, a particle T gains y with chance M(y) and is weighted by
+// 1 / (M(y) rem(T + y)), the backward step being a uniform removable member (rem >= 1 as y is
+// removable): the mean weight estimates the weight of the sets of size j + 1 reached from below.
+// M(y) is proportional to r_y / rem(T + y), so the weight is sum over y outside of
+// r_y / rem(T + y) whichever y is drawn: each y completing no clause gives rem(T) + 1, and only
+// the few that complete one (ClauseContainment::completing) are tried. (With a single y drawn
+// by its odds the rare y that completes a clause would carry most of a step's spread, and the
+// replications that never meet one would report too small an error.) The minimal clauses of
+// size j + 1, not reached from below, join with their exact weight (immigrate: the places are
+// shared between the two in proportion, the newcomers drawn by weight). Near the clauses R(T)
+// is nearly the sum of all odds, so the trouble above does not arise there.
 //
 // The walk stops, for the rest of a root, at the first size whose estimate and whose term of
 // every watched quantity (DescentTarget::watched) fall below `negligible` of their sums so far;
@@ -183,6 +187,8 @@ class SizeDescent {
   WideReal whole_ = 1.0;                  // W of the whole set, Z_n
   long double exactBelow_ = 0.0L;         // R(S) below which the removal is drawn exactly
   std::vector<OddsClasses> classes_;      // per particle, under odds: its draws by the odds
+  std::vector<std::int32_t> completing_;  // the ascent's scratch: variables completing a clause
+  std::vector<double> masses_;            // and their terms
   std::vector<long double> outsideOdds_;  // per particle, R(S), under odds
   std::vector<std::int32_t> moves_;       // per particle, moves since R(S) was summed afresh
   std::vector<WideReal> watchStep_;       // per watched quantity: 1 / rho
