@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "estimation/classic/binomial_tails.hpp"
-#include "estimation/classic/permutation_estimator.hpp"
+#include "estimation/classic/classic_sequence_estimator.hpp"
 #include "estimation/randomness/random_source.hpp"
 #include "problem/cover_index.hpp"
 #include "problem/problem.hpp"
@@ -95,8 +95,9 @@ void BM_OrderShuffler(benchmark::State& state) {
 void BM_ReferenceShuffle(benchmark::State& state) {
   std::vector<std::int32_t> order = identity(state.range(0));
   std::srand(1);
+  reference::RuntimeRand runtime;
   for (auto _ : state) {
-    reference::shuffleOrder(order);
+    shuffleOrder(order, runtime);
     benchmark::DoNotOptimize(order.data());
     benchmark::ClobberMemory();
   }
@@ -142,13 +143,13 @@ BENCHMARK(BM_ReferenceCoverPosition)->DenseRange(0, 2);
 
 void BM_BinomialTails(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
-  for (auto _ : state) benchmark::DoNotOptimize(binomialTails(n));
+  for (auto _ : state) benchmark::DoNotOptimize(fastBinomialTails(n));
   state.SetItemsProcessed(state.iterations());
 }
 
 void BM_ReferenceBinomialTails(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
-  for (auto _ : state) benchmark::DoNotOptimize(reference::binomialTails(n));
+  for (auto _ : state) benchmark::DoNotOptimize(binomialTails(n));
   state.SetItemsProcessed(state.iterations());
 }
 
@@ -162,7 +163,7 @@ constexpr std::int32_t kReplicationSamples = 1000;
 
 void BM_EstimateModelCount(benchmark::State& state) {
   Named& named = formulaOf(state);
-  PermutationEstimator estimator(named.problem, 1);
+  ClassicSequenceEstimator estimator(named.problem, 1);
   for (auto _ : state) benchmark::DoNotOptimize(estimator.estimateModelCount(kReplicationSamples));
   state.SetItemsProcessed(state.iterations() * kReplicationSamples);
   state.SetLabel(named.name);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -40,27 +41,6 @@ std::string refusal(const std::string& path) {
   return "(accepted)";
 }
 
-TEST(NextField, CutsAtRunsOfWhiteSpace) {
-  const struct {
-    std::string_view line;
-    std::vector<std::string_view> fields;
-  } cases[] = {
-      {"", {}},
-      {" \t\r\v\f ", {}},                 // a line of blanks has no fields
-      {"  1  2 0  ", {"1", "2", "0"}},      // no empty field from doubled spaces
-      {"1\t2\t0\r", {"1", "2", "0"}},     // tabs separate; a CR is no field
-      {"p\tcnf  3 2", {"p", "cnf", "3", "2"}},
-      {std::string_view("a\0b c", 5), {std::string_view("a\0b", 3), "c"}},  // NUL is no blank
-  };
-  for (const auto& c : cases) {
-    std::vector<std::string_view> fields;
-    std::string_view rest = c.line, field;
-    while (nextField(rest, field)) fields.push_back(field);
-    EXPECT_EQ(fields, c.fields) << '"' << c.line << '"';
-    EXPECT_TRUE(rest.empty());
-  }
-}
-
 TEST(ReadDimacs, StoresEveryAcceptedLayout) {
   const Clauses example{{0, 1}, {1, 2}};
   const struct {
@@ -86,6 +66,9 @@ TEST(ReadDimacs, StoresEveryAcceptedLayout) {
       {"empty-clause", "p cnf 2 3\n1 0\n0\n2 0\n", 2, {{0}, {}, {1}}},
       {"unused-variables", "p cnf 4 1\n2 0\n", 4, {{1}}},
       {"no-clauses", "p cnf 2 0\n%\n", 2, {}},
+      // Projected: the clauses touching a hidden variable leave, the shown ones are renumbered.
+      {"projected", "c t pmc\np cnf 4 3\nc p show 4 2 0\nc p show 2 0\n1 2 0\n2 4 0\n4 0\n", 2, {{0, 1}, {1}}},
+      {"other-c-p-lines", "c p cnf 9 9\nc p weights 1 2\nc t is a comment\np cnf 3 2\n1 2 0\n2 3 0\n", 3, example},
       // Nothing is held per declared variable.
       {"many-variables", "p cnf 100000000 1\n100000000 0\n", 100'000'000, {{99'999'999}}},
   };
@@ -170,10 +153,109 @@ TEST(ReadDimacs, RefusesWithFileLineAndReason) {
       {"truncated.cnf.gz", ": corrupt gzip data: unexpected end of data"},
       {"truncated.cnf.zst", ": corrupt zstd data: unexpected end of data"},
       {"plain-named.cnf.gz", ": cannot read: not gzip data, although the name ends in .gz"},
+      {"weighted.cnf",
+       ":3: a weighted file (weight lines, or type wmc or pwmc): this reader counts without weights and would ignore them"},
   };
   for (const auto& c : cases) {
     const std::string path = fixture(c.file);
     EXPECT_EQ(refusal(path), path + c.message);
+  }
+}
+
+TEST(ReadWeightedDimacs, TurnsWeightsIntoChancesAndAFactor) {
+  const struct {
+    const char* name;
+    std::string content;
+    CountType type;
+    std::int32_t variable;  // 0-based, after projection
+    double truth, falsity;
+    double log2Factor;
+  } cases[] = {
+      {"both-literals", "c t wmc\np cnf 3 2\nc p weight 1 0.9 0\nc p weight -1 0.1 0\n1 2 0\n2 3 0\n", CountType::wmc, 0,
+       0.9, 0.1, 2},
+      // The other literal weighs 1 - w, to its own precision.
+      {"one-literal", "c t wmc\np cnf 2 1\nc p weight 2 0.999999999 0\n1 2 0\n", CountType::wmc, 1, 0.999999999, 1e-9, 1},
+      {"negative-literal-only", "p cnf 2 1\nc p weight -2 0.25 0\n1 2 0\n", CountType::wmc, 1, 0.75, 0.25, 1},
+      {"unnormalized", "p cnf 1 1\nc p weight 1 3 0\nc p weight -1 1/3 0\n1 0\n", CountType::wmc, 0, 0.9, 0.1,
+       std::log2(10.0 / 3)},
+      {"before-the-problem-line", "c p weight -1 0 0\np cnf 1 1\n1 0\n", CountType::wmc, 0, 1, 0, 0},
+      {"unweighted", "c t mc\np cnf 2 1\n1 2 0\n", CountType::mc, 1, 0.5, 0.5, 2},
+      // Variable 4 becomes 1; the hidden variable 1's weight is checked, then leaves.
+      {"projected", "c t pwmc\np cnf 4 2\nc p show 2 4 0\nc p weight 1 0.5 0\nc p weight -4 0.8 0\n1 2 0\n2 4 0\n",
+       CountType::pwmc, 1, 0.2, 0.8, 1},
+      {"projected-implied", "p cnf 2 1\nc p show 2 0\n2 0\n", CountType::pmc, 0, 0.5, 0.5, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const WeightedFormula formula = readWeightedDimacs(writeFile(std::string(c.name) + ".cnf", c.content));
+    EXPECT_EQ(formula.type, c.type);
+    const VariableProbabilities law = formula.weights.law();
+    EXPECT_DOUBLE_EQ(law.truth(c.variable), c.truth);
+    EXPECT_DOUBLE_EQ(law.falsity(c.variable), c.falsity);
+    const ScaledNumber factor = formula.weights.factor();
+    EXPECT_NEAR(std::log2(static_cast<double>(factor.mantissa)) + static_cast<double>(factor.exponent), c.log2Factor, 1e-12);
+  }
+}
+
+TEST(ReadWeightedDimacs, RefusesTypeWeightAndShowLinesWithFileLineAndReason) {
+  const std::string form = "expected \"c p weight LITERAL WEIGHT 0\"";
+  const struct {
+    const char* name;
+    std::string content;
+    std::string message;  // after the path
+  } cases[] = {
+      {"type-extra", "c t wmc 1\np cnf 1 0\n", ":1: type line with more than three fields, expected \"c t wmc\""},
+      {"type-twice", "c t wmc\nc t wmc\np cnf 1 0\n", ":2: second type line (the first is on line 1)"},
+      {"no-literal", "p cnf 1 0\nc p weight\n", ":2: weight line without a literal: " + form},
+      {"literal-word", "p cnf 1 0\nc p weight x 1 0\n", ":2: expected a literal, found \"x\""},
+      {"literal-not-atoi", "p cnf 1 0\nc p weight 1x 1 0\n", ":2: expected a literal, found \"1x\""},
+      {"literal-zero", "p cnf 1 0\nc p weight 0 1 0\n",
+       ":2: weight for literal 0: a literal is a variable number or its negation"},
+      {"no-weight", "p cnf 1 0\nc p weight 1\n", ":2: weight line without a weight: " + form},
+      {"unreadable", "p cnf 1 0\nc p weight 1 0.5x 0\n",
+       ":2: expected a weight (a decimal such as 0.9 or 1e-9, or a fraction such as 1/3), found \"0.5x\""},
+      {"negative", "p cnf 1 0\nc p weight 1 -1 0\n", ":2: negative weight \"-1\""},
+      {"not-finite", "p cnf 1 0\nc p weight 1 nan 0\n", ":2: weight \"nan\" is not a finite number"},
+      {"over-zero", "p cnf 1 0\nc p weight 1 1/0 0\n", ":2: weight \"1/0\" divides by zero"},
+      {"out-of-range", "p cnf 1 0\nc p weight 1 1e400 0\n",
+       ":2: weight \"1e400\" is outside the range of a double (2.2e-308 to 1.8e308), and not 0"},
+      {"no-final-zero", "p cnf 1 0\nc p weight 1 0.5\n", ":2: weight line does not end with 0: " + form},
+      {"final-not-zero", "p cnf 1 0\nc p weight 1 0.5 1\n", ":2: weight line does not end with 0: " + form},
+      {"extra-fields", "p cnf 1 0\nc p weight 1 0.5 0 0\n", ":2: weight line has 7 fields, " + form},
+      {"literal-too-large", "p cnf 2 0\nc p weight 1 1 0\nc p weight -3 0.5 0\n",
+       ":3: literal -3 exceeds the declared variable count 2"},
+      {"literal-too-large-early", "c p weight 3 0.5 0\np cnf 2 0\n", ":1: literal 3 exceeds the declared variable count 2"},
+      {"weight-twice", "p cnf 2 0\nc p weight -1 0.5 0\nc p weight 1 0.5 0\nc p weight -1 0.2 0\n",
+       ":4: second weight for literal -1 (the first is on line 2)"},
+      {"one-weight-above-one", "p cnf 1 0\nc p weight 1 1.5 0\n",
+       ":2: only literal 1 of its variable has a weight (1.5), and the other's weight, taken as 1 - 1.5, is no weight: "
+       "give both literals a weight"},
+      {"far-apart", "p cnf 1 0\nc p weight 1 1e-300 0\nc p weight -1 1e300 0\n",
+       ":3: the weights of variable 1 (1e-300 and 1e+300) are so far apart that one chance is below a double's range "
+       "(2.2e-308)"},
+      {"weight-in-mc", "c t mc\np cnf 1 0\nc p weight 1 0.5 0\n",
+       ":3: weight line in a file of type mc (line 1): a weighted count is of type wmc or pwmc"},
+      {"show-in-wmc", "c t wmc\np cnf 1 0\nc p show 1 0\n",
+       ":3: show line in a file of type wmc (line 1): a projected count is of type pmc or pwmc"},
+      {"pmc-without-show", "c t pmc\np cnf 1 0\n",
+       ":1: type pmc (a projected count) but no show line \"c p show VARIABLE... 0\""},
+      {"shows-nothing", "p cnf 1 0\nc p show 0\n", ":2: the show lines show no variable, so there is nothing to count"},
+      {"show-without-zero", "p cnf 2 0\nc p show 1 2\n", ":2: show line does not end with 0: last field is 2"},
+      {"show-empty", "p cnf 2 0\nc p show\n", ":2: show line does not end with 0: expected \"c p show VARIABLE... 0\""},
+      {"show-negative", "p cnf 2 0\nc p show -1 0\n", ":2: negative number -1 in a show line, which lists variables"},
+      {"show-zero-inside", "p cnf 2 0\nc p show 1 0 2 0\n", ":2: 0 before the last field of a show line: 0 only ends it"},
+      {"show-word", "p cnf 2 0\nc p show x 0\n", ":2: expected a variable number, found \"x\""},
+      {"show-too-large", "p cnf 2 0\nc p show 3 0\n", ":2: variable 3 exceeds the declared variable count 2"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = writeFile(std::string(c.name) + ".cnf", c.content);
+    std::string message = "(accepted)";
+    try {
+      readWeightedDimacs(path);
+    } catch (const InputError& error) {
+      message = error.what();
+    }
+    EXPECT_EQ(message, path + c.message) << c.name;
   }
 }
 

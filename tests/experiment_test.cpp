@@ -31,13 +31,16 @@ std::string slurp(const std::filesystem::path& path) {
 
 std::string fixture(const std::string& name) { return std::string(MONOCOUNT_FIXTURES) + "/cli/" + name; }
 
-// The formula written to a temporary DIMACS file that lives as long as the object.
+// The formula written to a temporary DIMACS file of its own (named after the process and a
+// count, so that files alive at the same time never share one) that lives as long as the object.
 struct FormulaFile {
   explicit FormulaFile(const monocount::support::Formula& formula)
-      : path(std::filesystem::temp_directory_path() / ("monocount_cli_" + std::to_string(::getpid()) + ".cnf")) {
+      : path(std::filesystem::temp_directory_path() /
+             ("monocount_cli_" + std::to_string(::getpid()) + "_" + std::to_string(next++) + ".cnf")) {
     std::ofstream out(path);
     monocount::support::writeDimacs(formula, out);
   }
+  static inline int next = 0;
   ~FormulaFile() { std::filesystem::remove(path); }
   std::filesystem::path path;
 };
@@ -131,7 +134,8 @@ TEST(CommandLine, RefusedCommandLinesExit255WithTheOptionsOnStandardError) {
       {"--seed -1 --N 1 --R 1 --problem x", "for option '--seed' is invalid"},
       {"--seed 4294967296 --N 1 --R 1 --problem x", "the argument ('4294967296') for option '--seed' is invalid"},
       {"--seed 12x --N 1 --R 1 --problem x", "the argument ('12x') for option '--seed' is invalid"},
-      {"--method exact --N 1 --R 1 --problem x", "the argument ('exact') for option '--method' is invalid"},
+      {"--method exactly --N 1 --R 1 --problem x", "the argument ('exactly') for option '--method' is invalid"},
+      {"--max-width 64 --N 1 --R 1 --problem x", "the argument ('64') for option '--max-width' is invalid"},
       {"--problem x --N 1 --R 1 b.cnf", "unexpected argument 'b.cnf': every value follows its option"},
       {"--format xml --N 1 --R 1 --problem x", "the argument ('xml') for option '--format' is invalid"},
       {"--format csv --format json --N 1 --R 1 --problem x", "option '--format' cannot be specified more than once"},
@@ -142,6 +146,10 @@ TEST(CommandLine, RefusedCommandLinesExit255WithTheOptionsOnStandardError) {
       {"--threads -1 --N 1 --R 1 --problem x", "for option '--threads' is invalid"},
       {"--threads 1025 --N 1 --R 1 --problem x", "the argument ('1025') for option '--threads' is invalid"},
       {"--threads 2x --N 1 --R 1 --problem x", "the argument ('2x') for option '--threads' is invalid"},
+      {"--time-limit 0 --N 1 --R 1 --problem x", "the argument ('0') for option '--time-limit' is invalid"},
+      {"--time-limit 1h --N 1 --R 1 --problem x", "the argument ('1h') for option '--time-limit' is invalid"},
+      {"--target-re 1 --N 1 --R 1 --problem x", "the argument ('1') for option '--target-re' is invalid"},
+      {"--target-re 0 --N 1 --R 1 --problem x", "the argument ('0') for option '--target-re' is invalid"},
   };
   for (const Case& c : cases) {
     const Outcome run = monocount(c.arguments);
@@ -182,6 +190,8 @@ TEST(CommandLine, EmptyReplicationsAndSamplesGiveNaN) {
                                                      "-----------------------------------------\n"
                                                      "Average: -?nan -?nan [0-9.e-]+\n")))
       << empty.out;
+  EXPECT_EQ(none.err, "warning: no samples were drawn (--R 0), so there is no estimate\n");
+  EXPECT_EQ(empty.err, "warning: no samples were drawn (--N 0), so there is no estimate\n");
 }
 
 TEST(CommandLine, SameSeedSameNumbers) {
@@ -325,8 +335,10 @@ TEST(CommandLine, JsonCarriesTheRunAndItsSeed) {
     EXPECT_TRUE(document["options"]["seed"].is_null());
     EXPECT_EQ(document["seed"]["source"], "clock");
     EXPECT_EQ(document["problem"], (nlohmann::json{{"path", fixture("path3.cnf")}, {"variables", 3}, {"clauses", 2},
-                                                   {"literals", 4}}));
+                                                   {"literals", 4}, {"type", "mc"}}));
     EXPECT_EQ(document["method"]["name"], method);
+    EXPECT_TRUE(document["options"]["threads"].is_null());
+    EXPECT_EQ(document["end"]["reason"], "completed");
     EXPECT_EQ(document["method"].contains("particles"), std::string(method) == "split");
     ASSERT_EQ(document["replications"].size(), 3u);
     for (const char* field : {"replication", "estimate", "log10", "relativeError", "cpuSeconds", "wallSeconds"}) {
@@ -345,6 +357,77 @@ TEST(CommandLine, JsonCarriesTheRunAndItsSeed) {
     const nlohmann::json again = nlohmann::json::parse(monocount(options + " --seed " + seed).out);
     for (int r = 0; r < 3; ++r) EXPECT_EQ(again["replications"][r]["estimate"], document["replications"][r]["estimate"]);
   }
+  // A replication of one sample has no error estimate.
+  const Outcome single = monocount("--problem " + fixture("path3.cnf") + " --N 1 --R 2 --format json");
+  EXPECT_TRUE(nlohmann::json::parse(single.out)["replications"][0]["relativeError"].is_null());
+  EXPECT_NE(single.err.find("a replication of one sample has no spread"), std::string::npos) << single.err;
+}
+
+// The ways a run ends early: the time limit (the replication under way written as truncated
+// and left out of the pooled answer), the target relative error (after the fewest replications
+// whose spread is trusted), and SIGTERM after three replications (those three written as valid
+// JSON, the same as the stream's lines, and the process ending as the signal would have it).
+TEST(CommandLine, RunsEndEarlyAndKeepTheirWork) {
+  const FormulaFile grid(monocount::support::gridVertexCover(10, 10));
+  const std::string problem = "--problem " + grid.path.string() + " --seed 4 --format json ";
+  const Outcome limited = monocount(problem + "--N 1000000000 --R 5 --threads 1 --time-limit 1");
+  ASSERT_EQ(limited.status, 0) << limited.err;
+  const nlohmann::json cut = nlohmann::json::parse(limited.out);
+  EXPECT_EQ(cut["end"]["reason"], "time limit");
+  EXPECT_EQ(cut["pooled"]["replications"], 0);
+  ASSERT_EQ(cut["replications"].size(), 1u);
+  EXPECT_TRUE(cut["replications"][0]["truncated"].get<bool>());
+  EXPECT_LT(cut["replications"][0]["samples"].get<std::uint64_t>(), 100000000u);
+
+  const Outcome target = monocount("--problem " + fixture("path3.cnf") + " --N 1000 --R 50 --target-re 0.5 --format json");
+  EXPECT_EQ(nlohmann::json::parse(target.out)["pooled"]["replications"], 10);
+
+  const std::string stream = grid.path.string() + ".jsonl";
+  const std::string output = grid.path.string() + ".json";
+  const std::string killer = "(" + std::string(MONOCOUNT_BINARY) + " " + problem + "--N 300000 --R 1000 --threads 1 --stream " +
+                             stream + " >" + output + " 2>/dev/null & pid=$!; tries=0; " +
+                             "while [ \"$(cat " + stream + " 2>/dev/null | wc -l)\" -lt 3 ] && [ $tries -lt 3000 ]; " +
+                             "do sleep 0.02; tries=$((tries + 1)); done; kill -TERM $pid; wait $pid; exit $?)";
+  const int raw = std::system(killer.c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 143);
+  const nlohmann::json document = nlohmann::json::parse(slurp(output));
+  std::filesystem::remove(output);
+  EXPECT_EQ(document["end"], (nlohmann::json{{"reason", "interrupted"}, {"signal", "SIGTERM"}}));
+  std::ifstream lines(stream);
+  std::size_t streamed = 0;
+  for (std::string line; std::getline(lines, line) && !nlohmann::json::parse(line).contains("end");) ++streamed;
+  EXPECT_GE(document["replications"].size(), 3u);
+  EXPECT_EQ(document["replications"].size(), streamed);
+  std::filesystem::remove(stream);
+}
+
+// A weighted file (x1 0.9/0.1, x2 3/1, x3 1e-9 on its own literal; clauses (x1 x2) (x2 x3)) is
+// answered under its weights: the weighted count 3.0000000009 and the weight of the falsifying
+// assignments 0.9999999991 (by enumeration), each on its own; exactly by the exact method.
+TEST(CommandLine, WeightedFilesAreAnsweredUnderTheirWeights) {
+  // Each side within four of its REs, or within `floor`. split's floor is loose: under odds
+  // spread over 1e10 (x3 true with 1e-9) its ascent draws the failing set {x2, x3} alone and
+  // misses the half of F({1, 2, 3}) reached from {x1, x2}: 5 % low with an RE of 0.
+  struct Case {
+    const char* method;
+    const char* samples;
+    double floor;
+  };
+  const Case cases[] = {{"crude", "20000", 0.0}, {"split", "200", 0.06}, {"exact", "10", 1e-15}};
+  for (const Case& c : cases) {
+    const Outcome run = monocount("--problem " + fixture("weighted.cnf") + " --N " + c.samples +
+                                  " --R 10 --seed 3 --format json --method " + c.method);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const nlohmann::json pooled = nlohmann::json::parse(run.out)["pooled"];
+    const double holds = pooled["estimate"].get<double>(), fails = pooled["complement"]["estimate"].get<double>();
+    const auto slack = [&](const nlohmann::json& side) { return std::max(c.floor, 4 * side["relativeError"].get<double>()); };
+    EXPECT_NEAR(holds / 3.0000000009, 1.0, slack(pooled)) << c.method;
+    EXPECT_NEAR(fails / 0.9999999991, 1.0, slack(pooled["complement"])) << c.method;
+  }
+  const Outcome mcc = monocount("--problem " + fixture("weighted.cnf") + " --N 10 --R 1 --method exact --format mcc");
+  EXPECT_NE(mcc.out.find("c s type wmc\nc s log10-estimate 0.4771212548\n"), std::string::npos) << mcc.out;
+  EXPECT_NE(monocount("--problem " + fixture("weighted.cnf") + " --N 10 --R 1 --probability 0.5").out.find("--probability count without them"),
+            std::string::npos);
 }
 
 TEST(CommandLine, SpectrumAndProbabilityTablesFollowTheReport) {
@@ -353,8 +436,10 @@ TEST(CommandLine, SpectrumAndProbabilityTablesFollowTheReport) {
   EXPECT_EQ(run.status, 0);
   const std::string rule = "-----------------------------------------\n";
   EXPECT_NE(run.out.find("Average: 3 0 "), std::string::npos) << run.out;
-  const std::string tail = "\n#size | N(size) | RE\n" + rule + "0 not reached\n1 2 n/a\n2 1 n/a\n" +
-                           "\n#p | probability | RE\n" + rule + "0.5 0.75 n/a\n";
+  // One clause of both variables: the empty set alone fails; each side estimated on its own.
+  const std::string tail = "\n#size | N(size) | RE | failing | RE\n" + rule +
+                           "0 not reached 1 n/a\n1 2 n/a not reached\n2 1 n/a not reached\n" +
+                           "\n#p | probability | RE | failure | RE\n" + rule + "0.5 0.75 n/a 0.25 n/a\n";
   EXPECT_EQ(run.out.substr(run.out.size() - std::min(run.out.size(), tail.size())), tail) << run.out;
 }
 

@@ -20,7 +20,7 @@ Json written(const std::vector<WideReal>& estimates, bool spectrum, const std::s
   description.variables = 2;
   Problem problem;
   problem.variableCount = 2;
-  RunPool pool(problem, {spectrum, {0.5}});
+  RunPool pool(problem, {spectrum, {VariableProbabilities::uniform(0.5)}});
   std::ostringstream out;
   JsonWriter writer(out);
   writer.start(description);
@@ -59,11 +59,13 @@ TEST(JsonWriter, WhatIsUnknownIsNull) {
   for (const char* field : {"standardError", "relativeError", "confidenceInterval"}) {
     EXPECT_TRUE(run["pooled"][field].is_null()) << field;
     EXPECT_TRUE(run["probabilities"][0][field].is_null()) << field;
+    EXPECT_TRUE(run["probabilities"][0]["complement"][field].is_null()) << field;
   }
   EXPECT_EQ(run["problem"]["path"], "f\xef\xbf\xbd.cnf");
-  // No sample reached size 0.
+  // No sample reached size 0; every sample failed at it.
   EXPECT_EQ(run["spectrum"][0], (Json{{"size", 0}, {"reached", false}, {"count", nullptr}, {"log10", nullptr},
-                                      {"relativeError", nullptr}}));
+                                      {"relativeError", nullptr},
+                                      {"failing", {{"reached", true}, {"count", 1.0}, {"log10", 0.0}, {"relativeError", nullptr}}}}));
   EXPECT_EQ(run["spectrum"][2]["count"], 1.0);
   const Json none = written({WideReal(std::nan(""))}, false);
   EXPECT_TRUE(none["replications"][0]["estimate"].is_null() && none["pooled"]["log10"].is_null());

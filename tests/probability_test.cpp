@@ -7,7 +7,7 @@
 
 #include "estimation/estimator.hpp"
 #include "estimation/numerics/wide_binomials.hpp"
-#include "estimation/pooled/size_counts.hpp"
+#include "estimation/pooled/run_pool.hpp"
 #include "support/enumeration.hpp"
 #include "support/formulas.hpp"
 
@@ -19,11 +19,12 @@ using support::Formula;
 std::vector<ProbabilityEstimate> probabilitiesOf(const Formula& formula, Method method, const std::vector<double>& ps,
                                                  std::int32_t sampleSize = 3000, int replications = 8) {
   const Problem problem = support::toProblem(formula);
-  Estimator estimator(problem, {.method = method, .seed = 5, .spectrum = true});
-  const std::vector<WideReal> binomials = wideBinomialRow(formula.variables);
-  ProbabilityPool pool(ps, problem);
-  for (int r = 0; r < replications; ++r) pool.add(sizeEstimates(estimator.estimateModelCount(sampleSize), binomials));
-  return pool.result();
+  std::vector<VariableProbabilities> laws;
+  for (const double p : ps) laws.push_back(VariableProbabilities::uniform(p));
+  Estimator estimator(problem, {.method = method, .seed = 5, .spectrum = true, .laws = laws});
+  RunPool pool(problem, {false, laws});
+  for (int r = 0; r < replications; ++r) pool.add(estimator.estimateModelCount(sampleSize));
+  return pool.result().probabilities;
 }
 
 TEST(Probability, AgreesWithEnumeration) {
@@ -41,6 +42,8 @@ TEST(Probability, AgreesWithEnumeration) {
         }
         const PooledValue& value = estimates[i].probability;
         EXPECT_NEAR(value.mean.toDouble(), truth, 4 * value.standardError->toDouble() + 1e-12 * truth) << ps[i];
+        const PooledValue& failure = estimates[i].failure;
+        EXPECT_NEAR(failure.mean.toDouble(), 1 - truth, 4 * failure.standardError->toDouble() + 1e-12) << ps[i];
       }
     }
   }
@@ -74,15 +77,15 @@ TEST(Probability, TermsStayInRangeForThousandsOfVariables) {
   for (const double p : {1e-6, 0.1, 0.5, 0.999}) {
     WideReal all;
     WideReal covered;
-    for (const WideReal& term : probabilityTerms(binomials, p)) all += term;
-    for (const WideReal& term : probabilityTerms(pairs, p)) covered += term;
+    for (const WideReal& term : probabilityTerms(binomials, VariableProbabilities::uniform(p))) all += term;
+    for (const WideReal& term : probabilityTerms(pairs, VariableProbabilities::uniform(p))) covered += term;
     EXPECT_NEAR(all.toDouble(), 1.0, 1e-12) << p;
     EXPECT_NEAR(static_cast<double>(covered.log10Abs()), 1000 * std::log10(2 * p - p * p), 1e-9) << p;
   }
   // And through a crude run on those pairs: every probability finite and positive.
   for (const ProbabilityEstimate& estimate : probabilitiesOf(support::matching(1000), Method::crude, {0.01, 0.5, 0.9}, 20, 2)) {
-    EXPECT_TRUE(estimate.probability.mean.isFinite() && estimate.probability.mean > WideReal(0.0)) << estimate.p;
-    EXPECT_TRUE(std::isfinite(*estimate.probability.relativeError)) << estimate.p;
+    EXPECT_TRUE(estimate.probability.mean.isFinite() && estimate.probability.mean > WideReal(0.0)) << estimate.law.uniformTruth();
+    EXPECT_TRUE(std::isfinite(*estimate.probability.relativeError)) << estimate.law.uniformTruth();
   }
 }
 

@@ -40,28 +40,16 @@ std::vector<std::int32_t> identity(std::size_t n) {
   return order;
 }
 
-// The shuffle written independently of the code under test, on the runtime's own generator
-// (srand must have been called): a draw of one or two 31-bit chunks spans 2^31 or 2^32
-// values, and is kept iff it lies below the largest multiple of the bound in that span.
-std::uint32_t runtimeBelow(std::uint32_t bound, std::uint64_t& draws) {
-  const std::uint64_t span = bound <= (1u << 31) ? (1ull << 31) : (1ull << 32);
-  const std::uint64_t limit = span - span % bound;
-  for (;;) {
-    std::uint64_t value = static_cast<std::uint32_t>(std::rand());
+// RandomSource counting the values it hands out.
+struct CountedSource {
+  static constexpr std::uint32_t max() { return RandomSource::max(); }
+  std::uint32_t next() {
     ++draws;
-    if (span > (1ull << 31)) {
-      value = ((value << 31) | static_cast<std::uint32_t>(std::rand())) % span;
-      ++draws;
-    }
-    if (value < limit) return static_cast<std::uint32_t>(value % bound);
+    return source.next();
   }
-}
-
-void runtimeShuffle(std::vector<std::int32_t>& order, std::uint64_t& draws) {
-  for (std::size_t p = 1; p < order.size(); ++p) {
-    std::swap(order[p], order[runtimeBelow(static_cast<std::uint32_t>(p + 1), draws)]);
-  }
-}
+  RandomSource source;
+  std::uint64_t draws = 0;
+};
 
 TEST(RandomSource, ReproducesTheRuntimeSequence) {
   if (!reference::runtimeRandIsReproduced()) GTEST_SKIP() << reference::kRuntimeRandNotReproduced;
@@ -92,29 +80,40 @@ TEST(RandomSource, DefaultConstructorSeedsWithTheClock) {
   FAIL() << "the clock never stood still for one construction";
 }
 
-TEST(UniformBelow, MatchesTheRuntimeReferenceAcrossChunkCountsAndRejections) {
-  if (!reference::runtimeRandIsReproduced()) GTEST_SKIP() << reference::kRuntimeRandNotReproduced;
-  // Bounds past 2^30 reject up to half the draws; past 2^31 each attempt takes two chunks.
-  const std::uint32_t bounds[] = {
-      2,          3,        7,              32768,    32769,          1u << 30,
-      3u << 29,   1u << 31, (1u << 30) + 1, (1u << 31) - 1, (1u << 31) + 1, 4294967295u};
-  std::uint64_t draws = 0;
-  for (std::uint32_t seed : {5u, 6u, 4242u}) {
-    for (std::uint32_t bound : bounds) {
-      RandomSource source(seed);
-      std::srand(seed);
-      draws = 0;
-      for (int i = 0; i < 2000; ++i) {
-        const std::uint32_t value = uniformBelow(bound, source);
-        ASSERT_LT(value, bound);
-        ASSERT_EQ(value, runtimeBelow(bound, draws)) << "seed " << seed << " bound " << bound;
-      }
-      // Same number of draws consumed: the next values agree.
-      ASSERT_EQ(source.next(), static_cast<std::uint32_t>(std::rand()));
-      if (bound == (1u << 30) + 1) {
-        EXPECT_GT(draws, 3000u) << "about half the draws are rejected";
+// Bounds up to 2^31 take one 31-bit chunk per attempt, larger ones two; bounds just past a
+// power of two reject up to half the attempts. Driven by the runtime's rand() (through the
+// reference) it gives what it gives on RandomSource, draw for draw.
+TEST(UniformBelow, DrawsWholeChunksAndRejectsIncompleteBlocks) {
+  struct Case {
+    std::uint32_t bound;
+    double drawsPerValue;  // expected, within 10 %
+  };
+  const Case cases[] = {{2, 1.0},
+                        {3, 1.0},
+                        {32768, 1.0},
+                        {32769, 1.0},
+                        {1u << 30, 1.0},
+                        {3u << 29, 4.0 / 3.0},     // a quarter of the attempts rejected
+                        {(1u << 30) + 1, 2.0},     // about half of them
+                        {1u << 31, 1.0},
+                        {(1u << 31) - 1, 1.0},
+                        {(1u << 31) + 1, 4.0},     // two chunks per attempt, half rejected
+                        {4294967295u, 2.0}};
+  const bool runtimeReproduced = reference::runtimeRandIsReproduced();
+  for (const Case& c : cases) {
+    CountedSource counted{RandomSource(5), 0};
+    reference::RuntimeRand runtime;
+    std::srand(5);
+    constexpr int kValues = 4000;
+    for (int i = 0; i < kValues; ++i) {
+      const std::uint32_t value = uniformBelow(c.bound, counted);
+      ASSERT_LT(value, c.bound);
+      if (runtimeReproduced) {
+        ASSERT_EQ(uniformBelow(c.bound, runtime), value) << "bound " << c.bound;
       }
     }
+    EXPECT_NEAR(static_cast<double>(counted.draws) / kValues, c.drawsPerValue, 0.1 * c.drawsPerValue)
+        << "bound " << c.bound;
   }
 }
 
@@ -178,8 +177,8 @@ TEST(ShuffleOrder, TwoElementsSwapExactlyOnAnEvenDraw) {
   EXPECT_LT(swaps, 200);
 }
 
-// shuffleOrder, OrderShuffler and the runtime reference give the same orders and leave the
-// sequence at the same place, over repeated in-place shuffles. Lengths past 32768 reach
+// OrderShuffler gives the orders of the classic shuffleOrder, on RandomSource and on the
+// runtime's rand(), and leaves the sequence at the same place, over repeated in-place shuffles. Lengths past 32768 reach
 // bounds where power-of-two bounds accept every draw and others reject with probability up
 // to bound / 2^31: at 200,000 a shuffle rejects about five draws. One shuffler prepared for
 // the longest order serves all the shorter ones.
@@ -199,7 +198,7 @@ TEST(ShuffleOrder, AllImplementationsAgree) {
   for (const Case& c : cases) {
     for (int s = 0; s < c.seeds; ++s) {
       const std::uint32_t seed = seeds[static_cast<std::size_t>(s) % seeds.size()];
-      RandomSource plainSource(seed);
+      CountedSource plainSource{RandomSource(seed), 0};
       RandomSource fastSource(seed);
       RandomSource drawSource(seed);  // drawOrder: other orders, the same draws
       std::srand(seed);
@@ -207,18 +206,19 @@ TEST(ShuffleOrder, AllImplementationsAgree) {
       std::vector<std::int32_t> fast = plain;
       std::vector<std::int32_t> runtime = plain;
       std::vector<std::int32_t> drawn(c.length, -1);
+      reference::RuntimeRand runtimeSource;
       for (int round = 0; round < c.rounds; ++round) {
-        std::uint64_t draws = 0;
+        const std::uint64_t before = plainSource.draws;
         shuffleOrder(plain, plainSource);
         shuffler.shuffle(fast, fastSource);
         shuffler.drawOrder(drawn, drawSource);
-        runtimeShuffle(runtime, draws);
-        rejections += draws - (c.length - 1);
+        shuffleOrder(runtime, runtimeSource);
+        rejections += plainSource.draws - before - (c.length - 1);
         ASSERT_EQ(plain, runtime) << "length " << c.length << " seed " << seed;
         ASSERT_EQ(fast, runtime) << "length " << c.length << " seed " << seed;
       }
       const auto next = static_cast<std::uint32_t>(std::rand());
-      ASSERT_EQ(plainSource.next(), next);
+      ASSERT_EQ(plainSource.source.next(), next);
       ASSERT_EQ(fastSource.next(), next);
       ASSERT_EQ(drawSource.next(), next);
       for (std::vector<std::int32_t> sorted : {fast, drawn}) {

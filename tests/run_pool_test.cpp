@@ -24,7 +24,9 @@ TEST(RunPool, DoubtsAndTheirWarnings) {
   };
   for (const Case& c : cases) {
     Estimator estimator(problem, {.method = c.method, .seed = 1, .spectrum = true});
-    RunPool pool(problem, {false, {0.1, 0.9, 1.0}});
+    RunPool pool(problem, {false,
+                           {VariableProbabilities::uniform(0.1), VariableProbabilities::uniform(0.9),
+                            VariableProbabilities::uniform(1.0)}});
     RunningWideMean mean;
     for (int r = 0; r < 5; ++r) {
       const Replication replication = estimator.estimateModelCount(c.method == Method::crude ? 10000 : 300);

@@ -22,7 +22,11 @@ std::vector<SizeCount> spectrumOf(const Formula& formula, Method method, std::in
   Estimator estimator(problem, {.method = method, .seed = 11, .spectrum = true});
   const std::vector<WideReal> binomials = wideBinomialRow(formula.variables);
   SizeCountPool pool(binomials.size());
-  for (int r = 0; r < replications; ++r) pool.add(sizeEstimates(estimator.estimateModelCount(sampleSize), binomials));
+  for (int r = 0; r < replications; ++r) {
+    const Replication replication = estimator.estimateModelCount(sampleSize);
+    const std::vector<WideReal> sizes = sizeEstimates(replication, binomials);
+    pool.add(sizes, failingSizeEstimates(replication, sizes, binomials));
+  }
   return pool.result();
 }
 
@@ -37,8 +41,16 @@ TEST(SizeCounts, EverySizeAgreesWithEnumeration) {
     for (const Method method : {Method::crude, Method::split}) {
       const std::vector<SizeCount> sizes = spectrumOf(formula, method, 4000, 8);
       ASSERT_EQ(sizes.size(), truth.size());
+      const std::vector<WideReal> binomials = wideBinomialRow(formula.variables);
       for (std::size_t k = 0; k < sizes.size(); ++k) {
         const std::string where = "method " + std::to_string(static_cast<int>(method)) + ", k = " + std::to_string(k);
+        // The failing sets of each size, estimated on their own.
+        const double failing = binomials[k].toDouble() - static_cast<double>(truth[k]);
+        if (failing > 0) {
+          ASSERT_TRUE(sizes[k].failingReached && sizes[k].failing.standardError) << where;
+          EXPECT_NEAR(sizes[k].failing.mean.toDouble(), failing, 4 * sizes[k].failing.standardError->toDouble() + 1e-9 * failing)
+              << where;
+        }
         if (truth[k] == 0) {
           EXPECT_FALSE(sizes[k].reached) << where;
           continue;

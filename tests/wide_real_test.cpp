@@ -30,6 +30,20 @@ TEST(WideReal, FitsDoublePrintsAsTheStreamPrintsTheDouble) {
   }
 }
 
+TEST(WideReal, ScaledKeepsTheValueWithAMantissaInHalfToOne) {
+  // Normal, negative and subnormal extended mantissas, exponents carried far out of range.
+  const long double mantissas[] = {1.0L, 3.0L, -0.75L, 0.5L, LDBL_MAX, -LDBL_MIN, LDBL_TRUE_MIN, 6.0e-4940L};
+  for (const long double mantissa : mantissas) {
+    for (const std::int64_t exponent : {std::int64_t{0}, std::int64_t{-5000}, std::int64_t{70000}}) {
+      const WideReal value = WideReal::scaled(mantissa, exponent);
+      int shift = 0;
+      const long double expected = std::frexp(mantissa, &shift);
+      EXPECT_EQ(value.mantissa(), expected) << static_cast<double>(mantissa);
+      EXPECT_EQ(value.exponent(), exponent + shift) << static_cast<double>(mantissa);
+    }
+  }
+}
+
 TEST(WideReal, BeyondDoublePrintsInGeneralNotation) {
   struct Case {
     WideReal value;

@@ -11,19 +11,9 @@
 
 int main(int argc, char** argv) {
   using namespace monocount::bench;
-  using namespace monocount::support;
   try {
     const std::vector<std::string> words(argv + 1, argv + argc);
-    const monocount::support::Formula formula = formulaFromWords(words);
-    Count count;
-    if (words[0] == "grid") {
-      count = gridCount(std::stoi(words[2]), std::stoi(words[1]));
-    } else if (words[0] == "hypercube") {
-      count = hypercubeCoverCount(std::stoi(words[1]));
-    } else {
-      count = MonotoneCounter().count(formula);
-    }
-    std::cout << count << '\n';
+    std::cout << exactCountFromWords(words, formulaFromWords(words)) << '\n';
   } catch (const std::exception& error) {
     std::cerr << "exact_count: " << error.what() << '\n';
     return 1;

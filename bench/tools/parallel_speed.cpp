@@ -28,7 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "estimation/classic/permutation_estimator.hpp"
+#include "estimation/classic/block_stream_estimator.hpp"
+#include "estimation/classic/classic_sequence_estimator.hpp"
 #include "estimation/randomness/derived_streams.hpp"
 #include "estimation/splitting/size_descent.hpp"
 #include "estimation/splitting/splitting_estimator.hpp"
@@ -86,7 +87,7 @@ Timing singleStream(const Problem& problem, bool split, std::int32_t n, std::int
         return toString(sum);
       });
     } else {
-      PermutationEstimator estimator(problem, seed);
+      ClassicSequenceEstimator estimator(problem, seed);
       timeRuns(timing, r, [&] { return printed(estimator.estimateModelCount(n)); });
     }
   }
@@ -102,7 +103,7 @@ Timing blockStreams(const Problem& problem, bool split, std::int32_t n, std::int
       SplittingEstimator estimator(problem, seed, {}, parallelism);
       timeRuns(timing, r, [&] { return printed(estimator.estimateModelCount(n)); });
     } else {
-      PermutationEstimator estimator(problem, seed, parallelism);
+      BlockStreamEstimator estimator(problem, seed, parallelism);
       timeRuns(timing, r, [&] { return printed(estimator.estimateModelCount(n)); });
     }
   }
@@ -112,7 +113,7 @@ Timing blockStreams(const Problem& problem, bool split, std::int32_t n, std::int
 
 // CPU seconds of what R replications spend on their blocks beyond the samples themselves.
 double fixedBlockCost(const Problem& problem, bool split, std::int32_t n, std::int32_t r, std::uint32_t seed) {
-  std::int64_t perBlock = PermutationEstimator::samplesPerBlock(problem.variableCount);
+  std::int64_t perBlock = BlockStreamEstimator::samplesPerBlock(problem.variableCount);
   if (split) perBlock = SplittingEstimator::rootsPerBlock({}, problem.variableCount);
   const std::int64_t blocks = (n + perBlock - 1) / perBlock * r;
   std::uint64_t sink = 0;

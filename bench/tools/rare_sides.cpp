@@ -200,11 +200,13 @@ const std::map<std::string, Case>& cases() {
 std::pair<WideReal, double> rareSide(SplittingEstimator& estimator, const Setup& setup, std::int32_t roots) {
   const Replication row = estimator.estimateModelCount(roots);
   if (setup.law) {
-    if (setup.rareFails) return {row.complement->estimate, row.complement->relativeError};
-    return {row.estimate, row.relativeError};
+    const LawAnswer& answer = row.laws.at(0);
+    if (setup.rareFails) return {answer.fails, answer.failsRelativeError};
+    return {answer.holds, answer.holdsRelativeError};
   }
   WideReal chance;
-  for (const WideReal& term : probabilityTerms(setup.rareFails ? row.failingSizeEstimates : row.sizeEstimates, setup.p)) {
+  for (const WideReal& term : probabilityTerms(setup.rareFails ? row.failingSizeEstimates : row.sizeEstimates,
+                                                     VariableProbabilities::uniform(setup.p))) {
     chance += term;
   }
   return {chance, std::nan("")};

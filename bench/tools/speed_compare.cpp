@@ -23,14 +23,14 @@
 #include <string>
 #include <vector>
 
-#include "estimation/classic/permutation_estimator.hpp"
+#include "estimation/classic/classic_sequence_estimator.hpp"
 #include "problem/dimacs.hpp"
 #include "problem/problem.hpp"
 #include "support/reference_estimator.hpp"
 
 namespace {
 
-using monocount::PermutationEstimator;
+using monocount::ClassicSequenceEstimator;
 using monocount::Problem;
 using monocount::Replication;
 using monocount::WideReal;
@@ -53,7 +53,7 @@ Row printed(const Estimate& estimate, double relativeError) {
 }
 
 std::vector<Row> productRows(const Problem& problem, std::uint32_t seed, std::int32_t n, std::int32_t r) {
-  PermutationEstimator estimator(problem, seed);
+  ClassicSequenceEstimator estimator(problem, seed);
   std::vector<Row> rows;
   for (std::int32_t replication = 1; replication <= r; ++replication) {
     const Replication result = estimator.estimateModelCount(n);

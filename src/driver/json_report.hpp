@@ -22,6 +22,11 @@ namespace monocount {
 // A count is a number when a double holds it, beyond that a string in the table's notation
 // ("3.50747e+451"), always beside a log10 number; whatever is unknown (a spread of one
 // replication, a NaN, the log10 of 0, a size no sample reached) is null.
+// One replication as a JSON object: {replication, estimate, log10, relativeError, cpuSeconds,
+// wallSeconds, samples, truncated}; the relative error null where there is none (a NaN, or a
+// replication of one sample).
+nlohmann::ordered_json replicationJson(const ReplicationRow& row);
+
 class JsonWriter : public RunWriter {
  public:
   explicit JsonWriter(std::ostream& out) : out_(out) {}

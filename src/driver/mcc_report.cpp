@@ -48,14 +48,22 @@ void MccWriter::start(const RunDescription& description) {
   out_ << "c o monocount " << MONOCOUNT_VERSION << '\n';
   out_ << "c o problem " << oneLine(options.problemPath) << ", variables " << description.variables << ", clauses "
        << description.clauses << ", literals " << description.literals << '\n';
-  out_ << "c o method " << methodName(options.method.value) << ", seed " << description.seed
+  type_ = description.type;
+  out_ << "c o method " << methodEntry(description.method).name << ", seed " << description.seed
        << (description.seeded ? "" : " (from the clock)") << ", N " << options.sampleSize << ", R "
        << options.replications << std::endl;
 }
 
 void MccWriter::row(const ReplicationRow& row) {
-  out_ << "c o replication " << row.number << ": estimate " << row.estimate << ", RE " << row.relativeError
-       << ", CPU " << row.cpuSeconds << " s, wall " << row.wallSeconds << " s" << std::endl;
+  out_ << "c o replication " << row.number;
+  if (row.truncated) out_ << " (truncated by the time limit after " << row.samples << " samples, not pooled)";
+  out_ << ": estimate " << row.estimate << ", RE ";
+  if (row.hasSpread()) {
+    out_ << row.relativeError;
+  } else {
+    out_ << "n/a";
+  }
+  out_ << ", CPU " << row.cpuSeconds << " s, wall " << row.wallSeconds << " s" << std::endl;
 }
 
 void MccWriter::finish(const RunSummary& summary) {
@@ -71,17 +79,31 @@ void MccWriter::finish(const RunSummary& summary) {
   out_ << ", RE " << relativeErrorText(count);
   if (count.low && count.high) out_ << ", 95 % interval [" << *count.low << ", " << *count.high << "]";
   out_ << '\n';
+  if (count.mean.isFinite()) {
+    out_ << "c o pooled complement " << pooled.complement.mean << ", RE " << relativeErrorText(pooled.complement) << '\n';
+  }
   for (const SizeCount& size : pooled.spectrum) {
     out_ << "c o size " << size.size << ": ";
     if (size.reached) {
-      out_ << "N " << size.count.mean << ", RE " << relativeErrorText(size.count) << '\n';
+      out_ << "N " << size.count.mean << ", RE " << relativeErrorText(size.count);
     } else {
-      out_ << "not reached\n";
+      out_ << "N not reached";
+    }
+    if (size.failingReached) {
+      out_ << "; failing " << size.failing.mean << ", RE " << relativeErrorText(size.failing) << '\n';
+    } else {
+      out_ << "; failing not reached\n";
     }
   }
   for (const ProbabilityEstimate& estimate : pooled.probabilities) {
-    out_ << "c o probability at p = " << estimate.p << ": " << estimate.probability.mean << ", RE "
-         << relativeErrorText(estimate.probability) << '\n';
+    out_ << "c o probability at p = " << estimate.law.uniformTruth() << ": " << estimate.probability.mean << ", RE "
+         << relativeErrorText(estimate.probability) << "; failure " << estimate.failure.mean << ", RE "
+         << relativeErrorText(estimate.failure) << '\n';
+  }
+  if (summary.end != RunEnd::completed) {
+    out_ << "c o ended early: " << runEndName(summary.end);
+    if (summary.signal != nullptr) out_ << " (" << summary.signal << ")";
+    out_ << '\n';
   }
   for (const std::string& warning : summary.warnings) out_ << "c o warning: " << warning << '\n';
 
@@ -90,7 +112,7 @@ void MccWriter::finish(const RunSummary& summary) {
     return;
   }
   out_ << (count.mean.isZero() ? "s UNSATISFIABLE" : "s SATISFIABLE") << '\n';
-  out_ << "c s type mc\n";
+  out_ << "c s type " << countTypeName(type_) << '\n';
   if (count.mean.isZero()) {
     out_ << "c s log10-estimate -inf\n";
   } else {
@@ -98,7 +120,13 @@ void MccWriter::finish(const RunSummary& summary) {
     std::snprintf(log10, sizeof log10, "%.10Lf", count.mean.log10Abs());
     out_ << "c s log10-estimate " << log10 << '\n';
   }
-  out_ << "c s approx arb int " << decimalInteger(count.mean) << std::endl;
+  if (isWeightedType(type_)) {
+    out_ << std::flush;  // a weighted count is no integer: its log10 is the answer
+  } else if (pooled.exact) {
+    out_ << "c s exact arb int " << pooled.exactCount << std::endl;
+  } else {
+    out_ << "c s approx arb int " << decimalInteger(count.mean) << std::endl;
+  }
 }
 
 }  // namespace monocount

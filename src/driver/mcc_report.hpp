@@ -12,9 +12,11 @@ namespace monocount {
 // spectrum and probabilities when asked, the warnings), then for the pooled estimate
 //   s SATISFIABLE            (s UNSATISFIABLE when it is 0; s UNKNOWN, and nothing more, when
 //                             there is none: no replication or no sample)
-//   c s type mc
+//   c s type mc              (wmc, pmc or pwmc as the file says)
 //   c s log10-estimate <log10 of the estimate, 10 decimals; -inf for 0>
 //   c s approx arb int <the estimate rounded to an integer, in decimal digits>
+//                            (c s exact arb int <every digit> for the exact method; nothing
+//                             for a weighted count, which is no integer)
 class MccWriter : public RunWriter {
  public:
   explicit MccWriter(std::ostream& out) : out_(out) {}
@@ -24,6 +26,7 @@ class MccWriter : public RunWriter {
 
  private:
   std::ostream& out_;
+  CountType type_ = CountType::mc;
 };
 
 // A finite non-negative value rounded to the nearest integer (halves up), in decimal digits,

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <limits>
+#include <optional>
+#include <string>
 
 namespace monocount {
 
@@ -17,6 +19,29 @@ std::uint64_t decimalAtMost(const std::string& text, std::uint64_t max) {
                           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
   if (!digitsOnly || std::stoull(text) > max) throw po::invalid_option_value(text);
   return std::stoull(text);
+}
+
+// A decimal number and nothing else (digits, one point and an exponent: strtod alone would also
+// take "nan", "inf" and hex); -1 for anything else.
+double decimalNumber(const std::string& text) {
+  const bool decimal = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+    return std::isdigit(c) != 0 || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
+  });
+  char* end = nullptr;
+  const double value = decimal ? std::strtod(text.c_str(), &end) : -1.0;
+  return decimal && end == text.c_str() + text.size() ? value : -1.0;
+}
+
+// "a (what a is), b, c or d (what d is)" of a table's names and descriptions.
+template <typename Entries>
+std::string listed(const Entries& entries) {
+  std::string text;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0) text += i + 1 == entries.size() ? " or " : ", ";
+    text += entries[i].name;
+    if (entries[i].description != nullptr) text += std::string(" (") + entries[i].description + ")";
+  }
+  return text;
 }
 
 }  // namespace
@@ -36,51 +61,48 @@ void validate(boost::any& result, const std::vector<std::string>& values, Thread
 void validate(boost::any& result, const std::vector<std::string>& values, MethodOption*, int) {
   po::validators::check_first_occurrence(result);
   const std::string& text = po::validators::get_single_string(values);
-  if (text == "crude") {
-    result = MethodOption{Method::crude};
-  } else if (text == "split") {
-    result = MethodOption{Method::split};
-  } else {
-    throw po::invalid_option_value(text);
-  }
+  const std::optional<Method> method = methodNamed(text);
+  if (!method) throw po::invalid_option_value(text);
+  result = MethodOption{*method};
 }
 
 void validate(boost::any& result, const std::vector<std::string>& values, FormatOption*, int) {
   po::validators::check_first_occurrence(result);
   const std::string& text = po::validators::get_single_string(values);
-  for (const Format format : {Format::table, Format::json, Format::csv, Format::mcc}) {
-    if (text == formatName(format)) {
-      result = FormatOption{format};
-      return;
-    }
-  }
-  throw po::invalid_option_value(text);
+  const std::optional<Format> format = formatNamed(text);
+  if (!format) throw po::invalid_option_value(text);
+  result = FormatOption{*format};
 }
 
 void validate(boost::any& result, const std::vector<std::string>& values, ProbabilityOption*, int) {
   const std::string& text = po::validators::get_single_string(values);
-  // Digits, one point and an exponent only: strtod alone would also take "nan", "inf" and hex.
-  const bool decimal = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-    return std::isdigit(c) != 0 || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
-  });
-  char* end = nullptr;
-  const double value = decimal ? std::strtod(text.c_str(), &end) : -1.0;
-  if (!decimal || end != text.c_str() + text.size() || !(value >= 0.0 && value <= 1.0)) {
-    throw po::invalid_option_value(text);
-  }
+  const double value = decimalNumber(text);
+  if (!(value >= 0.0 && value <= 1.0)) throw po::invalid_option_value(text);
   result = ProbabilityOption{value};
 }
 
-const char* methodName(Method method) { return method == Method::split ? "split" : "crude"; }
+void validate(boost::any& result, const std::vector<std::string>& values, TimeLimitOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  const double value = decimalNumber(text);
+  if (!(value > 0.0 && value <= 366.0 * 24 * 3600)) throw po::invalid_option_value(text);
+  result = TimeLimitOption{value};
+}
 
-const char* formatName(Format format) {
-  switch (format) {
-    case Format::json: return "json";
-    case Format::csv: return "csv";
-    case Format::mcc: return "mcc";
-    case Format::table: break;
-  }
-  return "table";
+void validate(boost::any& result, const std::vector<std::string>& values, MaxWidthOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  const auto value = static_cast<std::int32_t>(decimalAtMost(text, 63));
+  if (value < 1) throw po::invalid_option_value(text);
+  result = MaxWidthOption{value};
+}
+
+void validate(boost::any& result, const std::vector<std::string>& values, TargetOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  const double value = decimalNumber(text);
+  if (!(value > 0.0 && value < 1.0)) throw po::invalid_option_value(text);
+  result = TargetOption{value};
 }
 
 void declareOptions(po::options_description& description, CommandLine& commandLine) {
@@ -91,12 +113,8 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
       ("R", po::value<int>(&commandLine.replications), "Number of independent experiments")
       ("seed", po::value<SeedOption>(&commandLine.seed),
        "Seed of the random generator, an unsigned 32-bit integer (default: the current time)")
-      ("method", po::value<MethodOption>(&commandLine.method),
-       "Estimator: crude (the classic one, the default) or split (a descent down the sizes of the "
-       "satisfying sets, for small satisfying fractions)")
-      ("format", po::value<FormatOption>(&commandLine.format),
-       "Output: table (the classic report, the default), json, csv or mcc (the lines of model-counting "
-       "benchmark harnesses)")
+      ("method", po::value<MethodOption>(&commandLine.method), ("Estimator: " + listed(kMethods)).c_str())
+      ("format", po::value<FormatOption>(&commandLine.format), ("Output: " + listed(kFormats)).c_str())
       ("spectrum", po::bool_switch(&commandLine.spectrum),
        "Also estimate N(k), the number of satisfying sets of k variables, for every k")
       ("probability", po::value<std::vector<ProbabilityOption>>(&commandLine.probabilities),
@@ -107,6 +125,19 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
        "draws the classic single random sequence; with it (any value, 1 included) it draws from block "
        "streams, whose digits are the same for every thread count but not those of the classic sequence. "
        "split always draws from block streams and uses every core by default")
+      ("time-limit", po::value<TimeLimitOption>(&commandLine.timeLimit),
+       "Stop sampling after this many seconds of wall time and report the replications finished (and the one "
+       "under way, marked truncated, apart from the pooled answer)")
+      ("target-re", po::value<TargetOption>(&commandLine.target),
+       ("Run replications until the pooled relative error is at most this (0 < X < 1), after at least " +
+        std::to_string(kTargetMinimumReplications) + " of them; --R is then the most it runs")
+           .c_str())
+      ("max-width", po::value<MaxWidthOption>(&commandLine.maxWidth),
+       "The widest tree decomposition the exact method takes, 1 to 63 (default 63); a wider formula is refused "
+       "(exact) or sampled by split (auto)")
+      ("stream", po::value<std::string>(&commandLine.stream),
+       "Also write every finished replication as one JSON line to this file, as it ends (for runs watched "
+       "from outside)")
       ("version", "Print the version and exit");
 }
 

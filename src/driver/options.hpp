@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/formats.hpp"
 #include "estimation/estimator.hpp"
 
 namespace monocount {
@@ -20,9 +21,6 @@ struct SeedOption {
 struct MethodOption {
   Method value = Method::crude;
 };
-
-// How the run's results are written on standard output.
-enum class Format { table, json, csv, mcc };
 
 // The value of --format: table (the classic report, the default), json, csv or mcc.
 struct FormatOption {
@@ -42,6 +40,23 @@ struct ThreadsOption {
   std::int32_t value = 0;
 };
 
+// The value of --time-limit: seconds of wall time, a decimal number above 0 (at most a year);
+// 0 when the option is absent.
+struct TimeLimitOption {
+  double seconds = 0.0;
+};
+
+// The value of --target-re: the pooled relative error at which the run may stop, a decimal
+// number with 0 < X < 1; 0 when the option is absent.
+struct TargetOption {
+  double relativeError = 0.0;
+};
+
+// The value of --max-width: the widest tree decomposition the exact method takes, 1 to 63.
+struct MaxWidthOption {
+  std::int32_t value = 63;
+};
+
 // Hooks through which Boost.program_options parses these types; a bad value raises
 // boost::program_options::invalid_option_value like any other bad value.
 void validate(boost::any& result, const std::vector<std::string>& values, SeedOption*, int);
@@ -49,10 +64,9 @@ void validate(boost::any& result, const std::vector<std::string>& values, Method
 void validate(boost::any& result, const std::vector<std::string>& values, FormatOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, ProbabilityOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, ThreadsOption*, int);
-
-// The names the options give the methods and formats.
-const char* methodName(Method method);
-const char* formatName(Format format);
+void validate(boost::any& result, const std::vector<std::string>& values, TimeLimitOption*, int);
+void validate(boost::any& result, const std::vector<std::string>& values, TargetOption*, int);
+void validate(boost::any& result, const std::vector<std::string>& values, MaxWidthOption*, int);
 
 // What the command line sets.
 struct CommandLine {
@@ -65,7 +79,15 @@ struct CommandLine {
   bool spectrum = false;
   std::vector<ProbabilityOption> probabilities;  // in the order given
   ThreadsOption threads;
+  bool threadsGiven = false;  // whether --threads was given (set after parsing)
+  TimeLimitOption timeLimit;
+  TargetOption target;
+  MaxWidthOption maxWidth;
+  std::string stream;  // --stream: a file for one JSON line per finished replication; empty: none
 };
+
+// The fewest finished replications whose spread --target-re trusts.
+inline constexpr std::int32_t kTargetMinimumReplications = 10;
 
 // Declares the options, in the order --help lists them, bound to `commandLine`.
 void declareOptions(boost::program_options::options_description& description, CommandLine& commandLine);

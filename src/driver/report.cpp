@@ -6,7 +6,22 @@
 namespace monocount {
 
 namespace {
+
 constexpr const char* kRule = "-----------------------------------------";
+
+// A probability as the stream writes it, unless six digits would round it to 1: then as 1 minus
+// its complement ("1-2e-18"), so that no probability below 1 is ever written as 1.
+std::string probabilityText(const WideReal& value, const WideReal& complement) {
+  std::ostringstream text;
+  text << value;
+  if (text.str() == "1" && value < WideReal(1.0) && complement > WideReal(0.0)) {
+    std::ostringstream rest;
+    rest << "1-" << complement;
+    return rest.str();
+  }
+  return text.str();
+}
+
 }  // namespace
 
 int Report::help(const boost::program_options::options_description& description) {
@@ -49,13 +64,15 @@ int Report::checkedOutput(int status) {
   return status == kCompleted ? kExperimentFailed : status;
 }
 
-void TableWriter::start(const RunDescription&) {
+void TableWriter::start(const RunDescription& description) {
+  weighted_ = isWeightedType(description.type);
   out_ << std::endl;
   out_ << "#replication | estimator | RE | CPU" << std::endl;
   out_ << kRule << std::endl;
 }
 
 void TableWriter::row(const ReplicationRow& row) {
+  if (row.truncated) return;  // the classic rows are whole replications; standard error says why one is missing
   out_ << row.number << " " << row.estimate << " " << row.relativeError << " " << row.cpuSeconds << std::endl;
 }
 
@@ -73,21 +90,38 @@ void TableWriter::finish(const RunSummary& summary) {
     }
     return text.str();
   };
+  // "<value> <RE>" of one side, or "not reached".
+  const auto side = [&](bool reached, const PooledValue& value) {
+    std::ostringstream text;
+    if (reached) {
+      text << value.mean << " " << relativeError(value);
+    } else {
+      text << "not reached";
+    }
+    return text.str();
+  };
+  if (weighted_) {
+    // A weighted count and the weight of the assignments that falsify the formula, each with its
+    // own error: "fails" keeps its digits where "holds" rounds to the whole.
+    out_ << std::endl << "#weighted | estimate | RE" << std::endl << kRule << std::endl;
+    out_ << "holds " << probabilityText(pooled.count.mean, pooled.complement.mean) << " "
+         << relativeError(pooled.count) << std::endl;
+    out_ << "fails " << probabilityText(pooled.complement.mean, pooled.count.mean) << " "
+         << relativeError(pooled.complement) << std::endl;
+  }
   if (!pooled.spectrum.empty()) {
-    out_ << std::endl << "#size | N(size) | RE" << std::endl << kRule << std::endl;
+    out_ << std::endl << "#size | N(size) | RE | failing | RE" << std::endl << kRule << std::endl;
     for (const SizeCount& size : pooled.spectrum) {
-      out_ << size.size << " ";
-      if (size.reached) {
-        out_ << size.count.mean << " " << relativeError(size.count) << std::endl;
-      } else {
-        out_ << "not reached" << std::endl;
-      }
+      out_ << size.size << " " << side(size.reached, size.count) << " " << side(size.failingReached, size.failing)
+           << std::endl;
     }
   }
   if (!pooled.probabilities.empty()) {
-    out_ << std::endl << "#p | probability | RE" << std::endl << kRule << std::endl;
+    out_ << std::endl << "#p | probability | RE | failure | RE" << std::endl << kRule << std::endl;
     for (const ProbabilityEstimate& estimate : pooled.probabilities) {
-      out_ << estimate.p << " " << estimate.probability.mean << " " << relativeError(estimate.probability)
+      out_ << estimate.law.uniformTruth() << " " << probabilityText(estimate.probability.mean, estimate.failure.mean)
+           << " " << relativeError(estimate.probability) << " "
+           << probabilityText(estimate.failure.mean, estimate.probability.mean) << " " << relativeError(estimate.failure)
            << std::endl;
     }
   }

@@ -74,6 +74,7 @@ class TableWriter : public RunWriter {
 
  private:
   std::ostream& out_;
+  bool weighted_ = false;
 };
 
 }  // namespace monocount

@@ -4,6 +4,20 @@
 
 namespace monocount {
 
+CoverLengthCounts CoverLengthCounts::of(std::span<const std::uint64_t> counts, std::uint64_t samples) {
+  CoverLengthCounts lengths;
+  lengths.samples = samples;
+  std::size_t first = 0;
+  std::size_t end = counts.size();
+  while (first < end && counts[first] == 0) ++first;
+  while (end > first && counts[end - 1] == 0) --end;
+  if (first < end) {
+    lengths.first = static_cast<std::int32_t>(first);
+    lengths.counts.assign(counts.begin() + static_cast<std::ptrdiff_t>(first), counts.begin() + static_cast<std::ptrdiff_t>(end));
+  }
+  return lengths;
+}
+
 void CoverLengthCounts::add(const CoverLengthCounts& other) {
   samples += other.samples;
   if (other.counts.empty()) return;
@@ -21,6 +35,15 @@ void CoverLengthCounts::add(const CoverLengthCounts& other) {
   for (std::size_t i = 0; i < other.counts.size(); ++i) {
     counts[static_cast<std::size_t>(other.first - first) + i] += other.counts[i];
   }
+}
+
+Replication Replication::none() {
+  // What the classic statistics of no scores give: the quotient 0 / 0, computed at run time as
+  // the classic tool computes it (the processor's NaN, which the stream writes as "-nan").
+  volatile double zero = 0.0;
+  Replication nothing;
+  nothing.estimate = nothing.relativeError = zero / zero;
+  return nothing;
 }
 
 std::int32_t CoverLengthCounts::shortest() const {

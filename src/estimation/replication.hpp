@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "estimation/numerics/wide_real.hpp"
+#include "estimation/parallel/stop_request.hpp"
 
 namespace monocount {
 
@@ -19,6 +21,9 @@ struct CoverLengthCounts {
   std::vector<std::uint64_t> counts;
   std::uint64_t samples = 0;
 
+  // The lengths of `samples` samples from their number at each length (counts[L], L = 0 .. n),
+  // trimmed to the shortest and longest length that occurred.
+  static CoverLengthCounts of(std::span<const std::uint64_t> counts, std::uint64_t samples);
   // Adds the samples of `other`, length by length (blocks of one replication, or the
   // replications of a run, merge this way).
   void add(const CoverLengthCounts& other);
@@ -26,13 +31,37 @@ struct CoverLengthCounts {
   std::int32_t shortest() const;
 };
 
+// One law's answer in one replication (a law of EstimatorSettings::laws, or the weighted
+// formula's own): the probability that the formula holds and the probability that it fails,
+// each estimated on its own (neither is 1 minus the other, so a failure probability of 1e-18
+// keeps its digits), each with the relative standard error of its mean over the replication's
+// samples (NaN where the estimator has none).
+struct LawAnswer {
+  WideReal holds;
+  WideReal fails;
+  double holdsRelativeError = std::numeric_limits<double>::quiet_NaN();
+  double failsRelativeError = std::numeric_limits<double>::quiet_NaN();
+};
+
 // What one replication of an estimator yields: the estimate of the number of satisfying
-// assignments (split under a per-variable law, SplitTargets::law: the chance that the formula
-// holds) and its relative standard error (the standard error of the estimate divided by it).
-// Both are NaN for a replication of no samples.
+// assignments and its relative standard error (the standard error of the estimate divided by
+// it). Both are NaN for a replication of no samples.
 struct Replication {
+  // A replication of no samples (N <= 0): estimate and relative error the NaN of 0 / 0, as the
+  // classic statistics of no scores give them; nothing else.
+  static Replication none();
+
   WideReal estimate;
   double relativeError = 0.0;
+  // An exact answer rather than an estimate (the exact method): no spread, relative error 0,
+  // and the count's decimal digits, all of them.
+  bool exact = false;
+  std::string exactCount;
+  // The samples (roots, for split) the replication drew, N unless it was cut short.
+  std::uint64_t samples = 0;
+  // Why it was cut short, if it was: by the time limit (its figures are those of the samples
+  // it drew), or interrupted (its figures mean nothing and are dropped).
+  StopReason stopped = StopReason::none;
   // The crude estimator, always: the cover lengths of its samples (the estimate is the mean
   // over them of C(n, L) + ... + C(n, n)). Also the split estimator, on a formula whose count
   // is known without sampling. Empty when nothing was sampled.
@@ -42,18 +71,16 @@ struct Replication {
   // mean over the replication's samples as `estimate` is (their sum over k is `estimate`, up to
   // rounding). Empty otherwise; the spectrum then follows from `coverLengths`.
   std::vector<WideReal> sizeEstimates;
-  // The split estimator, when its roots also go down the failing sets (SplitTargets::failing):
-  // the complement of `estimate`, the number (or, under a per-variable law, the chance) of the
-  // assignments that do not satisfy the formula, estimated as a quantity of its own from roots
-  // of its own, with its relative error computed as `relativeError` is. Empty otherwise.
-  struct Complement {
-    WideReal estimate;
-    double relativeError = 0.0;
-  };
-  std::optional<Complement> complement;
-  // With the complement and the spectrum: F(k) for k = 0 .. n, the failing assignments with k
-  // true variables (their chance, under a per-variable law), a mean over the samples as
-  // `sizeEstimates` is. Empty otherwise.
+  // The sets that do not satisfy the formula (2^n minus the count), estimated on its own, with
+  // the relative standard error of that mean; NaN where the estimator gave none.
+  WideReal complement = WideReal(std::numeric_limits<double>::quiet_NaN());
+  double complementRelativeError = std::numeric_limits<double>::quiet_NaN();
+  // Under each law the run asks about (EstimatorSettings::laws), in order. Empty where the
+  // estimator leaves them to be weighed from the per-size estimates.
+  std::vector<LawAnswer> laws;
+  // The estimator's own estimate of F(k) = C(n, k) - N(k), the failing sets of k variables, for
+  // k = 0 .. n (split, when it ran its roots on the failing side). Empty otherwise; F(k) then
+  // follows from the cover lengths.
   std::vector<WideReal> failingSizeEstimates;
   // What the estimator wants the user to know about this replication, one sentence each,
   // written once per run however many replications raise it.

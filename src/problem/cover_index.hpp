@@ -19,9 +19,17 @@ class CoverIndex {
   // (occurrence lists not one per variable, a clause index outside the clause count).
   explicit CoverIndex(const Problem& problem);
 
-  // Three ways to the same answer for an order that is a permutation of 0 .. variableCount - 1
-  // (nothing is checked; it holds at least variableCount entries); each may read the whole
-  // order:
+  // The cover position of an order that is a permutation of 0 .. variableCount - 1 (nothing is
+  // checked; it holds at least variableCount entries), by whichever of three equivalent scans
+  // the answers so far make the cheapest (chosen again every 256 queries). Allocates nothing;
+  // one query at a time.
+  std::int32_t coverPositionOfPermutation(const std::int32_t* order);
+
+  std::int32_t variableCount() const { return table_.variableCount; }
+  std::int32_t clauseCount() const { return table_.clauseCount; }
+
+ private:
+  // Three ways to the same answer, each of which may read the whole order:
   //   forward  from the start, to the first prefix that touches every clause;
   //   backward from the end, to the first suffix that holds every variable of some clause:
   //            the prefix before it misses that clause, every longer prefix touches all;
@@ -29,14 +37,7 @@ class CoverIndex {
   // Long covers favour the backward scan, formulas with few occurrences the clause scan.
   enum class Scan : std::uint8_t { forward, backward, clauses };
   std::int32_t coverPositionOfPermutation(const std::int32_t* order, Scan scan);
-  // By whichever scan the answers so far make the cheapest (chosen again every 256 queries).
-  // Allocates nothing; one query at a time.
-  std::int32_t coverPositionOfPermutation(const std::int32_t* order);
 
-  std::int32_t variableCount() const { return table_.variableCount; }
-  std::int32_t clauseCount() const { return table_.clauseCount; }
-
- private:
   OccurrenceTable table_;
   std::vector<std::uint32_t> stamp_;    // clause c is touched in this query when stamp_[c] == epoch_
   std::uint32_t epoch_ = 0;            // bumped per query; stamps are cleared when it wraps
@@ -56,7 +57,7 @@ class CoverIndex {
   std::uint64_t positionSum_ = 0;       // answers so far, for the choice of scan
   std::uint64_t queries_ = 0;
 
-  friend struct CoverIndexTestAccess;  // lets the tests move epoch_ next to its wrap-around
+  friend struct CoverIndexTestAccess;  // lets the tests run each scan and move epoch_ next to its wrap-around
 };
 
 }  // namespace monocount

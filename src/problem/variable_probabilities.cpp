@@ -11,6 +11,13 @@ VariableProbabilities VariableProbabilities::uniform(double p) {
   return law;
 }
 
+VariableProbabilities VariableProbabilities::uniform(double truth, double falsity) {
+  VariableProbabilities law;
+  law.uniformTruth_ = truth;
+  law.uniformFalsity_ = falsity;
+  return law;
+}
+
 VariableProbabilities VariableProbabilities::perVariable(std::vector<double> truth, std::vector<double> falsity) {
   VariableProbabilities law;
   law.truth_ = std::move(truth);

@@ -23,6 +23,9 @@ class VariableProbabilities {
  public:
   // Every variable true with chance p (0 <= p <= 1), false with 1 - p.
   static VariableProbabilities uniform(double p);
+  // Every variable true with chance `truth` and false with `falsity`, each to its own precision
+  // (both in [0, 1], summing to 1 up to rounding).
+  static VariableProbabilities uniform(double truth, double falsity);
   // Variable v true with chance truth[v] and false with falsity[v] (same sizes, each in [0, 1]).
   static VariableProbabilities perVariable(std::vector<double> truth, std::vector<double> falsity);
 

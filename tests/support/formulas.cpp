@@ -111,6 +111,22 @@ Formula randomDistinct3Cnf(std::int32_t n, std::int32_t m, std::uint32_t seed) {
   return formula;
 }
 
+Formula kingVertexCover(int width, int height) {
+  Formula formula{width * height, {}};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int v = y * width + x;
+      if (x + 1 < width) formula.clauses.push_back({v, v + 1});
+      if (y + 1 < height) {
+        if (x > 0) formula.clauses.push_back({v, v + width - 1});
+        formula.clauses.push_back({v, v + width});
+        if (x + 1 < width) formula.clauses.push_back({v, v + width + 1});
+      }
+    }
+  }
+  return formula;
+}
+
 Formula torusVertexCover(int width, int height) {
   if (width < 3 || height < 3) throw std::invalid_argument("torus sides must be >= 3");
   Formula formula{width * height, {}};

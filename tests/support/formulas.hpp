@@ -55,6 +55,10 @@ Formula randomDistinct3Cnf(std::int32_t n, std::int32_t m, std::uint32_t seed);
 // (x, (y + 1) mod height). Both sides at least 3, so the graph is simple.
 Formula torusVertexCover(int width, int height);
 
+// The king graph: vertex (x, y) is variable y * width + x, adjacent to the up to eight vertices
+// a chess king reaches from it; per vertex, its edges right, down-left, down and down-right.
+Formula kingVertexCover(int width, int height);
+
 Formula pathVertexCover(int n);
 
 Formula cycleVertexCover(int n);

@@ -1,7 +1,10 @@
 #include "support/reference_estimator.hpp"
 
+#include "estimation/classic/binomial_tails.hpp"
+#include "estimation/numerics/mean.hpp"
+#include "estimation/randomness/random_source.hpp"
+
 #include <cmath>
-#include <cstdlib>
 #include <sstream>
 #include <utility>
 
@@ -47,80 +50,15 @@ std::int32_t PlainFormula::coverPosition(std::vector<std::int32_t> order) {
   return 0;
 }
 
-namespace {
-
-// One chunk: rand() results above the mask are discarded.
-std::uint32_t chunkDraw(std::uint32_t mask) {
-  for (;;) {
-    const auto value = static_cast<std::uint32_t>(std::rand());
-    if (value <= mask) return value;
-  }
-}
-
-}  // namespace
-
-std::uint32_t uniformBelow(std::uint32_t bound) {
-  // The widest chunk whose every value rand() can return.
-  std::uint32_t width = 32;
-  std::uint32_t chunkMask = 0xFFFFFFFFu;
-  while (chunkMask > static_cast<std::uint32_t>(RAND_MAX)) {
-    chunkMask = chunkMask >> 1;
-    width = width - 1;
-  }
-  for (;;) {
-    std::uint32_t ret = 0;
-    std::uint32_t mask = 0;
-    while (mask < bound - 1) {
-      // A shift by the full 32 bits would be undefined; it only happens with a 32-bit chunk,
-      // where one chunk already covers every bound.
-      ret = (width < 32 ? ret << width : 0u) | chunkDraw(chunkMask);
-      mask = (width < 32 ? mask << width : 0u) | chunkMask;
-    }
-    if (ret / bound < mask / bound || mask % bound == bound - 1) return ret % bound;
-  }
-}
-
-void shuffleOrder(std::vector<std::int32_t>& order) {
-  if (order.size() < 2) return;
-  for (std::size_t p = 1; p < order.size(); ++p) {
-    const std::uint32_t i = static_cast<std::uint32_t>(p + 1);
-    const std::uint32_t r = uniformBelow(i);
-    std::swap(order[p], order[r]);
-  }
-}
-
-std::vector<double> binomialTails(std::int32_t n) {
-  std::vector<double> row;
-  for (std::int32_t k = 0; k <= n; ++k) {
-    const std::int32_t r = k < n - k ? k : n - k;
-    double c = 1.0;
-    for (std::int32_t i = 1; i <= r; ++i) c = (static_cast<double>(n - i + 1) * c) / static_cast<double>(i);
-    row.push_back(c);
-  }
-  std::vector<double> tails;
-  for (std::int32_t k = 0; k <= n; ++k) {
-    double t = 0.0;
-    for (std::int32_t j = k; j <= n; ++j) t = t + row[static_cast<std::size_t>(j)];
-    tails.push_back(t);
-  }
-  return tails;
-}
-
-double mean(const std::vector<double>& values) {
-  const double count = static_cast<double>(values.size());
-  double sum = 0.0;
-  for (std::size_t i = 0; i < values.size(); ++i) sum = sum + values[i];
-  return sum / count;
-}
-
 double estimateModelCount(std::int32_t sampleSize, PlainFormula& formula, double& relativeError) {
   const std::int32_t n = formula.variableCount;
   const std::vector<double> tails = binomialTails(n);
   std::vector<std::int32_t> order;
   for (std::int32_t v = 0; v < n; ++v) order.push_back(v);
   std::vector<double> scores;
+  RuntimeRand runtime;
   for (std::int32_t s = 0; s < sampleSize; ++s) {
-    shuffleOrder(order);
+    shuffleOrder(order, runtime);
     const std::int32_t q = formula.coverPosition(order);
     scores.push_back(tails[static_cast<std::size_t>(q + 1)]);
   }

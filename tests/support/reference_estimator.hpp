@@ -1,12 +1,14 @@
 #pragma once
 
-// The plain, untuned reference estimator: every step of the classic algorithm written out as
-// literally as it reads, with no attention to speed. It is the oracle of the differential test
-// (the product must print the same digits for the same seed) and the baseline of the speed
+// The plain, untuned reference estimator: the classic algorithm assembled from the classic
+// statements the library keeps (shuffleOrder, uniformBelow, binomialTails, mean) and the
+// literal cover query below, with no attention to speed. It is the oracle of the differential
+// test (the product must print the same digits for the same seed) and the baseline of the speed
 // benchmarks. It draws from the C runtime's own srand/rand, so it shares the process-wide
 // generator state: one user at a time.
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,20 +43,12 @@ class PlainFormula {
   std::vector<std::int32_t> covered;
 };
 
-// A value uniform on 0 .. bound - 1 (bound >= 2) from whole chunks of rand() results, the
-// chunk width worked out from RAND_MAX, with the division-based acceptance test.
-std::uint32_t uniformBelow(std::uint32_t bound);
-
-// Forward Fisher-Yates through uniformBelow: for p = 1 .. n - 1 exchange positions p and
-// uniformBelow(p + 1). Fewer than two elements call rand() not at all.
-void shuffleOrder(std::vector<std::int32_t>& order);
-
-// The quadratic table: every coefficient from c = 1.0 by c = ((n - i + 1) * c) / i, every tail
-// summed on its own from 0.0. n + 1 entries; empty for negative n.
-std::vector<double> binomialTails(std::int32_t n);
-
-// Sum in index order from 0.0, divided by the count; 0.0 / 0.0 for an empty sequence.
-double mean(const std::vector<double>& values);
+// The C runtime's generator as the classic statements draw from it: next() is rand(), up to
+// RAND_MAX (seeded by srand, process-wide).
+struct RuntimeRand {
+  static constexpr std::uint32_t max() { return static_cast<std::uint32_t>(RAND_MAX); }
+  std::uint32_t next() { return static_cast<std::uint32_t>(std::rand()); }
+};
 
 // One replication: builds the table and the identity order, then per sample shuffles the
 // order in place (never resetting it) and appends T[cover position + 1]; returns the mean

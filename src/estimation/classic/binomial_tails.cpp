@@ -32,16 +32,24 @@ double coefficient(const std::vector<double>& running, std::int32_t n, std::int3
 
 }  // namespace
 
-std::vector<double> binomialRow(std::int32_t n) {
-  const std::vector<double> running = runningCoefficients(n);
+std::vector<double> binomialTails(std::int32_t n) {
   std::vector<double> row;
-  if (n < 0) return row;
-  row.reserve(static_cast<std::size_t>(n) + 1);
-  for (std::int32_t k = 0; k <= n; ++k) row.push_back(coefficient(running, n, k));
-  return row;
+  for (std::int32_t k = 0; k <= n; ++k) {
+    const std::int32_t r = std::min(k, n - k);
+    double c = 1.0;
+    for (std::int32_t i = 1; i <= r; ++i) c = (static_cast<double>(n - i + 1) * c) / static_cast<double>(i);
+    row.push_back(c);
+  }
+  std::vector<double> tails;
+  for (std::int32_t k = 0; k <= n; ++k) {
+    double t = 0.0;
+    for (std::int32_t j = k; j <= n; ++j) t += row[static_cast<std::size_t>(j)];
+    tails.push_back(t);
+  }
+  return tails;
 }
 
-std::vector<double> binomialTails(std::int32_t n) {
+std::vector<double> fastBinomialTails(std::int32_t n) {
   std::vector<double> tails;
   if (n < 0) return tails;
   const std::vector<double> running = runningCoefficients(n);

@@ -5,9 +5,10 @@
 namespace monocount {
 
 double mean(const std::vector<double>& values) {
-  RunningMean running;
-  for (const double value : values) running.add(value);
-  return running.value();
+  const double count = static_cast<double>(values.size());
+  double sum = 0.0;
+  for (std::size_t i = 0; i < values.size(); ++i) sum = sum + values[i];
+  return sum / count;
 }
 
 WideReal mean(const std::vector<WideReal>& values) {

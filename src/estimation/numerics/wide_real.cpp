@@ -1,6 +1,7 @@
 #include "estimation/numerics/wide_real.hpp"
 
 #include <cfloat>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,9 +34,25 @@ void WideReal::normalize() {
     exponent_ = 0;
     return;
   }
-  int shift = 0;
-  mantissa_ = std::frexp(mantissa_, &shift);
-  exponent_ += shift;
+  // What frexp gives, read off the x87 extended format (64-bit mantissa with its integer bit,
+  // then the sign and a 15-bit exponent biased by 16383): a normal number's exponent field is
+  // set to that of [0.5, 1) and the difference moves to exponent_. Subnormals go to frexp.
+  unsigned char bytes[sizeof(long double)];
+  std::memcpy(bytes, &mantissa_, sizeof bytes);
+  std::uint16_t signAndExponent = 0;
+  std::memcpy(&signAndExponent, bytes + 8, sizeof signAndExponent);
+  const int biased = signAndExponent & 0x7FFF;
+  if (biased == 0) {
+    int shift = 0;
+    mantissa_ = std::frexp(mantissa_, &shift);
+    exponent_ += shift;
+    return;
+  }
+  constexpr int kHalfBiased = 16382;  // the exponent field of numbers in [0.5, 1)
+  exponent_ += biased - kHalfBiased;
+  signAndExponent = static_cast<std::uint16_t>((signAndExponent & 0x8000) | kHalfBiased);
+  std::memcpy(bytes + 8, &signAndExponent, sizeof signAndExponent);
+  std::memcpy(&mantissa_, bytes, sizeof bytes);
 }
 
 bool WideReal::isFinite() const { return std::isfinite(mantissa_); }

@@ -10,20 +10,26 @@
 
 namespace monocount {
 
-void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
-               const std::function<void(std::int32_t worker, std::int64_t block)>& run,
-               const std::function<void(std::int64_t finished)>& progress) {
-  if (end <= first) return;
+std::int64_t runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
+                       const std::function<void(std::int32_t worker, std::int64_t block)>& run,
+                       const std::function<void(std::int64_t finished)>& progress, StopRequest* stop) {
+  if (end <= first) return end;
   const auto threads =
       static_cast<std::int32_t>(std::clamp<std::int64_t>(end - first, 1, std::max<std::int32_t>(workers, 1)));
   std::atomic<std::int64_t> next{first};
   std::atomic<std::int64_t> finished{0};
-  std::atomic<bool> stop{false};
+  std::atomic<bool> failed{false};
+  std::atomic<bool> stopped{false};  // some worker stopped on the request
   std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
 
   const auto work = [&](std::int32_t worker) {
     try {
-      while (!stop.load(std::memory_order_relaxed)) {
+      while (!failed.load(std::memory_order_relaxed)) {
+        // Asked before a block is taken, so the blocks taken form a prefix and all are run.
+        if (stop != nullptr && stop->due()) {
+          stopped.store(true, std::memory_order_relaxed);
+          break;
+        }
         const std::int64_t block = next.fetch_add(1, std::memory_order_relaxed);
         if (block >= end) break;
         run(worker, block);
@@ -32,7 +38,7 @@ void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
       }
     } catch (...) {
       failures[static_cast<std::size_t>(worker)] = std::current_exception();
-      stop.store(true, std::memory_order_relaxed);
+      failed.store(true, std::memory_order_relaxed);
     }
   };
 
@@ -50,6 +56,7 @@ void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
   for (const std::exception_ptr& failure : failures) {
     if (failure) std::rethrow_exception(failure);
   }
+  return stopped.load() ? std::min(next.load(), end) : end;
 }
 
 std::int32_t usableCores() {

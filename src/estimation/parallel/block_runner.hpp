@@ -6,14 +6,17 @@
 #include <vector>
 
 #include "estimation/parallel/rank_group.hpp"
+#include "estimation/parallel/stop_request.hpp"
 #include "estimation/replication.hpp"
 
 namespace monocount {
 
-// How a run's work is spread: worker threads in each process, and the processes.
+// How a run's work is spread: worker threads in each process, and the processes; and what may
+// end it early.
 struct Parallelism {
   std::int32_t threads = 1;    // worker threads per process, >= 1
   RankGroup* ranks = nullptr;  // the processes sharing the run; null: this process alone
+  StopRequest* stop = nullptr; // a time limit or an interruption; null: never
 };
 
 // Runs blocks first .. end - 1 on `workers` threads: the calling thread is worker 0, and
@@ -24,12 +27,15 @@ struct Parallelism {
 // by the caller in block order (or by an exact operation, such as adding counts).
 //
 // After each of its blocks, worker 0 calls progress(blocks finished so far), if set.
-// An exception on a worker stops every worker after its current block; the exception of the
-// lowest failing worker is rethrown once all have stopped. The workers share nothing but one
-// atomic counter of taken blocks and one of finished blocks, each touched once per block.
-void runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
-               const std::function<void(std::int32_t worker, std::int64_t block)>& run,
-               const std::function<void(std::int64_t finished)>& progress = {});
+// With `stop`, a worker takes no new block once stop->due(); the blocks taken are finished, so
+// the blocks run are first .. the returned end - 1. An exception on a worker stops every
+// worker after its current block; the exception of the lowest failing worker is rethrown once
+// all have stopped. The workers share nothing but one atomic counter of taken blocks and one
+// of finished blocks, each touched once per block. Returns the end of the blocks run (`end`
+// unless stopped).
+std::int64_t runBlocks(std::int64_t first, std::int64_t end, std::int32_t workers,
+                       const std::function<void(std::int32_t worker, std::int64_t block)>& run,
+                       const std::function<void(std::int64_t finished)>& progress = {}, StopRequest* stop = nullptr);
 
 // Progress of a replication whose `total` samples (or roots) are dealt to this rank in
 // `blocks` blocks, for runBlocks: called with the blocks finished, it hands `callback` (if set)

@@ -15,6 +15,12 @@ void SingleProcess::agree(const std::optional<std::string>& failure) {
   if (failure) throwFailure(*failure);
 }
 
+bool onAnyRank(RankGroup& ranks, bool holds) {
+  std::uint64_t count = holds ? 1 : 0;
+  ranks.sum({&count, 1});
+  return count != 0;
+}
+
 Share shareOf(std::int64_t count, int rank, int size) {
   if (count <= 0 || size <= 0) return {};
   const std::int64_t base = count / size;

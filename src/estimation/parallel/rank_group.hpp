@@ -47,6 +47,9 @@ class SingleProcess final : public RankGroup {
   void share(void*, std::size_t, std::int64_t) override {}
 };
 
+// Whether `holds` is true on any rank. Collective.
+bool onAnyRank(RankGroup& ranks, bool holds);
+
 // The items first .. end - 1 of a count dealt to ranks.
 struct Share {
   std::int64_t first = 0;

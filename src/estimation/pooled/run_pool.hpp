@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,15 +12,20 @@
 #include "estimation/pooled/spread.hpp"
 #include "estimation/replication.hpp"
 #include "problem/problem.hpp"
+#include "problem/variable_probabilities.hpp"
 
 namespace monocount {
 
-// What a run pools beyond the count: the spectrum N(k), and the probabilities at some p.
+// What a run pools beyond the count: the spectrum N(k), and the probability that the formula
+// holds under some laws (today each of one chance p for all variables, --probability p).
 struct PoolRequest {
   bool spectrum = false;
-  std::vector<double> probabilities;
+  std::vector<VariableProbabilities> laws;
+  // The count is a weighted count under this law of one chance for all variables (a weighted
+  // file): crude's reach check then weighs its terms by it.
+  std::optional<VariableProbabilities> countLaw{};
   // Whether the replications must estimate N(k) (EstimatorSettings::spectrum).
-  bool needsSizes() const { return spectrum || !probabilities.empty(); }
+  bool needsSizes() const { return spectrum || !laws.empty(); }
 };
 
 // What the run's own figures say against a pooled answer, beyond its error bars:
@@ -33,12 +39,18 @@ enum class Doubt { none, likelyTooLow, mayBeTooLow };
 // The answer of a run's replications taken together.
 struct PooledRun {
   std::int64_t replications = 0;
+  // Exact answers (the exact method): every value below is known without error (standard and
+  // relative error 0, the interval the value itself), and the count's decimal digits are here.
+  bool exact = false;
+  std::string exactCount;
   // The mean of the estimates (to the last bit the table's Average), and its spread.
   PooledValue count;
   Doubt countDoubt = Doubt::none;
+  // The sets that do not satisfy the formula, pooled on their own.
+  PooledValue complement;
   // N(k) for k = 0 .. n, when asked.
   std::vector<SizeCount> spectrum;
-  // In the order asked, each with its doubt.
+  // In the order of the request's laws, each with its doubt.
   std::vector<ProbabilityEstimate> probabilities;
   std::vector<Doubt> probabilityDoubts;
   // The warnings of the pooled answer, one sentence each.
@@ -50,19 +62,26 @@ class RunPool {
  public:
   // Keeps a reference to `problem`, which must outlive the pool.
   RunPool(const Problem& problem, PoolRequest request);
-  // About how many bytes the pool takes for `problem`: for N(k), per size its binomial, its
-  // pooled spread, and one replication's estimates and one probability's terms; nothing otherwise.
+  // About how many bytes the pool takes for `problem`: for N(k) and F(k), per size its binomial,
+  // their pooled spreads, and one replication's estimates and one probability's terms; nothing
+  // otherwise.
   static std::uint64_t memoryNeeded(const Problem& problem, const PoolRequest& request);
   void add(const Replication& replication);
   PooledRun result() const;
+  // The relative error of the pooled count so far (the spread of the replications); none
+  // before two of them. Cheap: for deciding when to stop.
+  std::optional<double> countRelativeError() const;
 
  private:
   const Problem& problem_;
   PoolRequest request_;
   std::vector<WideReal> binomials_;  // C(n, k), only when the replications' N(k) are pooled
   std::int64_t replications_ = 0;
+  bool exact_ = false;
+  std::string exactCount_;
   RunningWideMean mean_;
   Spread spread_;
+  Spread complement_;
   CoverLengthCounts lengths_;
   SizeCountPool spectrum_;
   ProbabilityPool probabilities_;

@@ -6,21 +6,14 @@
 
 namespace monocount {
 
-void Spread::add(const WideReal& value) {
-  ++count_;
-  const WideReal deviation = value - mean_;
-  mean_ += deviation / WideReal(static_cast<double>(count_));
-  squares_ += deviation * (value - mean_);
-}
-
 WideReal Spread::mean() const {
-  return count_ == 0 ? WideReal(std::numeric_limits<double>::quiet_NaN()) : mean_;
+  return count() == 0 ? WideReal(std::numeric_limits<double>::quiet_NaN()) : values_.mean();
 }
 
 std::optional<WideReal> Spread::standardError() const {
-  if (count_ < 2) return std::nullopt;
-  const WideReal count(static_cast<double>(count_));
-  return sqrt(squares_ / WideReal(static_cast<double>(count_ - 1))) / sqrt(count);
+  if (count() < 2) return std::nullopt;
+  const WideReal values(static_cast<double>(count()));
+  return sqrt(values_.squares() / WideReal(static_cast<double>(count() - 1))) / sqrt(values);
 }
 
 PooledValue pooled(const Spread& spread, const WideReal& mean) {

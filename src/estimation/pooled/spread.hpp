@@ -3,17 +3,18 @@
 #include <cstdint>
 #include <optional>
 
+#include "estimation/numerics/running_statistics.hpp"
 #include "estimation/numerics/wide_real.hpp"
 
 namespace monocount {
 
 // The mean and spread of independent estimates of one quantity (the replications' estimates
-// of the count, of one N(k), of one probability), given one at a time, in extended range:
-// Welford's update, so nothing is stored and nothing overflows.
+// of the count, of one N(k), of one probability), given one at a time, in extended range,
+// nothing stored (RunningStatistics).
 class Spread {
  public:
-  void add(const WideReal& value);
-  std::int64_t count() const { return count_; }
+  void add(const WideReal& value) { values_.add(value); }
+  std::int64_t count() const { return values_.count(); }
   // The mean of the values; NaN when there are none.
   WideReal mean() const;
   // The standard error of the mean: the sample standard deviation (divisor count - 1) over
@@ -21,9 +22,7 @@ class Spread {
   std::optional<WideReal> standardError() const;
 
  private:
-  std::int64_t count_ = 0;
-  WideReal mean_;
-  WideReal squares_;  // sum of squared deviations from the running mean
+  RunningStatistics values_;
 };
 
 // A pooled answer: the mean of the estimates, and when they show a spread, its standard

@@ -64,27 +64,6 @@ RandomSource::RandomSource(std::seed_seq& sequence) {
   for (int i = 0; i < kWarmUp; ++i) next();
 }
 
-std::uint32_t uniformBelow(std::uint32_t bound, RandomSource& source) {
-  for (;;) {
-    std::uint32_t ret = 0;
-    std::uint32_t mask = 0;
-    while (mask < bound - 1) {
-      // Every value of the source is at most kChunkMask, so no chunk is ever discarded.
-      ret = (ret << kChunkBits) | source.next();
-      mask = (mask << kChunkBits) | kChunkMask;
-    }
-    if (ret / bound < mask / bound || mask % bound == bound - 1) return ret % bound;
-  }
-}
-
-void shuffleOrder(std::span<std::int32_t> order, RandomSource& source) {
-  const std::size_t n = order.size();
-  for (std::size_t p = 1; p < n; ++p) {
-    const auto r = uniformBelow(static_cast<std::uint32_t>(p + 1), source);
-    std::swap(order[p], order[r]);
-  }
-}
-
 OrderShuffler::OrderShuffler(std::int32_t length)
     : length_(length < 0 ? 0 : length), bounds_(static_cast<std::size_t>(length_) + 1) {
   // One chunk serves every bound here (bound <= 2^31 - 1), so the mask is the chunk mask.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <random>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace monocount {
@@ -24,6 +25,9 @@ class RandomSource {
   // sequence no longer comes from srand: this is how block streams get their generators.
   explicit RandomSource(std::seed_seq& sequence);
 
+  // The largest value next() returns (RAND_MAX of the runtime reproduced).
+  static constexpr std::uint32_t max() { return 0x7FFFFFFFu; }
+
   // The next value of the sequence, in 0 .. 2^31 - 1, as rand() would return it. The state
   // words add modulo 2^32; the lowest bit of the sum, the least random one, is dropped.
   std::uint32_t next() {
@@ -42,21 +46,65 @@ class RandomSource {
   int rear_ = 0;
 };
 
-// Width and mask of one chunk of random bits, worked out from the generator's maximum
-// (RAND_MAX): the widest w with 2^w - 1 <= RAND_MAX. Here w = 31.
-inline constexpr std::uint32_t kChunkBits = 31;
-inline constexpr std::uint32_t kChunkMask = 0x7FFFFFFFu;
+// Width and mask of one chunk of random bits, worked out from a generator's maximum (RAND_MAX):
+// the widest w with 2^w - 1 <= the maximum. For RandomSource w = 31.
+struct Chunk {
+  std::uint32_t bits;
+  std::uint32_t mask;
+};
+constexpr Chunk chunkOf(std::uint32_t maximum) {
+  Chunk chunk{32, 0xFFFFFFFFu};
+  while (chunk.mask > maximum) {
+    chunk.mask >>= 1;
+    --chunk.bits;
+  }
+  return chunk;
+}
+inline constexpr std::uint32_t kChunkBits = chunkOf(RandomSource::max()).bits;
+inline constexpr std::uint32_t kChunkMask = chunkOf(RandomSource::max()).mask;
 
-// A value uniform on 0 .. bound - 1 (bound >= 2), built from whole chunks of the source and
-// rejection of the incomplete last block: chunks are shifted in until the mask covers
-// bound - 1, and a value is kept when it lies in a complete block of `bound` values counted
-// from 0 (ret / bound < mask / bound, or mask + 1 a multiple of bound); otherwise fresh
-// chunks are drawn. Every bound up to 2^31 takes one chunk per attempt.
-std::uint32_t uniformBelow(std::uint32_t bound, RandomSource& source);
+// The classic statements of the shuffle and its bounded draws, as plainly as the classic tool
+// computes them, over any generator with next() and max() (values 0 .. max(), as rand() gives
+// them up to RAND_MAX): RandomSource, or the C runtime's own rand() (the test support's
+// reference drives them so).
+// OrderShuffler is the fast path; the tests hold it to these.
+
+// A value uniform on 0 .. bound - 1 (bound >= 2), built from whole chunks of the generator:
+// chunks are shifted in until the mask covers bound - 1 (a chunk above the mask is discarded
+// and drawn again), and a value is kept when it lies in a complete block of `bound` values
+// counted from 0 (ret / bound < mask / bound, or mask + 1 a multiple of bound); otherwise fresh
+// chunks are drawn. With RandomSource every bound up to 2^31 takes one chunk per attempt.
+template <typename Generator>
+std::uint32_t uniformBelow(std::uint32_t bound, Generator& source) {
+  constexpr Chunk chunk = chunkOf(Generator::max());
+  const auto draw = [&] {
+    for (;;) {
+      const auto value = static_cast<std::uint32_t>(source.next());
+      if (value <= chunk.mask) return value;
+    }
+  };
+  for (;;) {
+    std::uint32_t ret = 0;
+    std::uint32_t mask = 0;
+    while (mask < bound - 1) {
+      // A shift by the full 32 bits would be undefined; it only happens with a 32-bit chunk,
+      // where one chunk already covers every bound.
+      ret = (chunk.bits < 32 ? ret << chunk.bits : 0u) | draw();
+      mask = (chunk.bits < 32 ? mask << chunk.bits : 0u) | chunk.mask;
+    }
+    if (ret / bound < mask / bound || mask % bound == bound - 1) return ret % bound;
+  }
+}
 
 // Fisher-Yates, running forward from the second element: for p = 1 .. n - 1, exchange
 // positions p and uniformBelow(p + 1). Fewer than two elements draw nothing.
-void shuffleOrder(std::span<std::int32_t> order, RandomSource& source);
+template <typename Generator>
+void shuffleOrder(std::span<std::int32_t> order, Generator& source) {
+  for (std::size_t p = 1; p < order.size(); ++p) {
+    const std::uint32_t r = uniformBelow(static_cast<std::uint32_t>(p + 1), source);
+    std::swap(order[p], order[r]);
+  }
+}
 
 // The same shuffle with the divisions taken out: per bound, the acceptance threshold and a
 // reciprocal for the remainder are precomputed once, so a draw costs one generator step, one

@@ -4,24 +4,23 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <optional>
 #include <sstream>
 #include <type_traits>
 #include <utility>
 
-#include "estimation/parallel/block_sums.hpp"
+#include "estimation/known_count.hpp"
 #include "estimation/randomness/derived_streams.hpp"
 
 namespace monocount {
 
 SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t seed, const DescentSettings& settings,
                                        const Parallelism& parallelism)
-    : problem_(problem),
+    : problem_(needsSampling(problem)),
       settings_(settings),
       seed_(seed),
-      degenerate_(problem.clauseCount == 0 || !problem.everyClauseTouchable()),
       threads_(std::max(parallelism.threads, 1)),
       ranks_(parallelism.ranks != nullptr ? parallelism.ranks : &alone_),
+      stop_(parallelism.stop),
       smallest_(problem.variableCount),
       smallestFailing_(problem.variableCount),
       workers_(threads_) {
@@ -31,20 +30,21 @@ SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t see
 
 MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const DescentSettings& settings, std::int32_t threads,
                                             bool failing, bool perVariable) {
-  if (problem.clauseCount == 0 || !problem.everyClauseTouchable()) return {};
   const auto n = static_cast<std::uint64_t>(problem.variableCount);
   const auto m = static_cast<std::uint64_t>(problem.clauseCount);
   const std::uint64_t table = 4 * n + 8 * m + 4 * problem.literals.size();
   const auto workers = static_cast<std::uint64_t>(std::max(threads, 1));
   const auto particles = static_cast<std::uint64_t>(std::max(settings.particles, 1));
-  // A cover state; with the failing side also a clause containment (16 bytes per variable with
-  // repeated variables in a clause, 12 without, and 12 per clause); under a law with a chance per
-  // variable, each with its odds classes (8 bytes per variable).
+  // A cover state; with the failing side also a clause containment (20 bytes per variable with
+  // repeated variables in a clause, 16 without, and 20 per clause); under a law with a chance
+  // per variable, each with its odds classes (8 bytes per variable).
   const std::uint64_t sides = failing ? 2 : 1;
-  const std::uint64_t state = 20 * n + 4 * m + (failing ? 16 * n + 12 * m : 0) + (perVariable ? sides * (8 * n + 16) : 0);
+  const std::uint64_t state = 20 * n + 4 * m + (failing ? 20 * n + 20 * m : 0) + (perVariable ? sides * (8 * n + 16) : 0);
   // Per worker besides: a block's size sums, and as many again waiting in the sum tree; per
-  // descent under such a law, its odds (8 bytes per variable) and their classes' layout (16).
-  const std::uint64_t sizes = 2 * sides * (n + 1) * sizeof(WideReal) + (perVariable ? sides * 24 * n : 0);
+  // descent under such a law, its odds (8 bytes per variable) and their classes' layout (16);
+  // the ascent's scratch (12 bytes per variable).
+  const std::uint64_t sizes = 2 * sides * (n + 1) * sizeof(WideReal) + (perVariable ? sides * 24 * n : 0) +
+                              (failing ? 12 * n : 0);
   // Shared: the minimal clauses (index and running weight per clause, a weight per size).
   const std::uint64_t minimal = failing ? 20 * m + (8 + sizeof(WideReal)) * (n + 2) : 0;
   return {.tables = table + minimal + workers * (particles * state + sizes), .samples = 0};
@@ -72,7 +72,7 @@ std::optional<std::string> SplittingEstimator::fewRootsWarning(std::int64_t root
 
 void SplittingEstimator::target(SplitTargets targets) {
   targets_ = std::move(targets);
-  if (!targets_.law.isUniform() && !degenerate_) {
+  if (!targets_.law.isUniform()) {
     oddsOf(targets_.law, DescentSide::satisfying, problem_.variableCount);  // throws for a certain variable
     base_ = baseOf(targets_.law, DescentSide::satisfying, problem_.variableCount);
     failingBase_ = baseOf(targets_.law, DescentSide::failing, problem_.variableCount);
@@ -85,7 +85,7 @@ DescentTarget SplittingEstimator::descentTarget(DescentSide side) const {
   return {.side = side,
           .odds = oddsOf(targets_.law, side, problem_.variableCount),
           .watched = watchedOdds(targets_.probabilities, side),
-          .watchOwn = !failing || !targets_.law.isUniform() || targets_.complementOfCount,
+          .watchOwn = !failing || !targets_.law.isUniform() || targets_.complementOfCount || targets_.probabilities.empty(),
           .ascend = failing,
           .minimal = failing ? minimal_ : nullptr};
 }
@@ -99,166 +99,185 @@ SplittingEstimator::Worker& SplittingEstimator::worker(std::int32_t index) {
   });
 }
 
-void SplittingEstimator::RootStats::add(const WideReal& estimate) {
-  ++roots;
+void SplittingEstimator::SideRoots::add(const WideReal& estimate) {
+  roots.add(estimate);
   sum += estimate;
   if (largest < estimate) largest = estimate;
-  const WideReal deviation = estimate - mean;
-  mean += deviation / WideReal(static_cast<double>(roots));
-  squares += deviation * (estimate - mean);
 }
 
-void SplittingEstimator::RootStats::merge(const RootStats& other) {
-  if (largest < other.largest) largest = other.largest;
-  if (roots == 0) {
-    roots = other.roots;
-    sum = other.sum;
-    mean = other.mean;
-    squares = other.squares;
-    return;
+// Worker 0's place in the block it runs, handed to its descents, so that the progress line
+// moves during roots that take long.
+class SplittingEstimator::RootProgress {
+ public:
+  explicit RootProgress(BlockProgress& blocks) : blocks_(blocks), step_([this](double part) { within(part); }) {}
+  void startBlock(std::int64_t roots) { roots_ = static_cast<double>(roots); }
+  // With the failing side each side is half a root: `start` is where this side begins (0 or
+  // 0.5) and `share` its part of the root (1 or 0.5).
+  void startRoot(std::int64_t done, double start = 0.0, double share = 1.0) {
+    done_ = static_cast<double>(done) + start;
+    share_ = share;
   }
-  const WideReal before(static_cast<double>(roots));
-  const WideReal added(static_cast<double>(other.roots));
-  const WideReal combined = before + added;
-  const WideReal delta = other.mean - mean;
-  roots += other.roots;
-  sum += other.sum;
-  mean += delta * added / combined;
-  squares += other.squares + delta * delta * before * added / combined;
-}
+  const SizeDescent::StepProgress* step() const { return &step_; }
 
-Replication::Complement SplittingEstimator::summarize(const RootStats& total, std::int32_t sampleSize,
-                                                      const WideReal& base, const char* what,
-                                                      std::vector<std::string>& warnings) {
-  // The classic statistics: population standard deviation, standard error relative to the mean.
-  const WideReal count(static_cast<double>(sampleSize));
-  const WideReal average = total.sum / count;
-  Replication::Complement result{targets_.law.isUniform() ? average : average * base,
-                                 (sqrt(total.squares / count) / (sqrt(count) * average)).toDouble()};
-  // Effective roots (sum x)^2 / sum x^2 = N / (1 + variance / mean^2).
-  const double spread = (total.squares / (count * average * average)).toDouble();
-  const double effective = static_cast<double>(sampleSize) / (1.0 + spread);
-  const double largestShare = (total.largest / total.sum).toDouble();
-  if (!warned_) {
-    if (auto warning = fewRootsWarning(sampleSize, effective, largestShare, what)) {
-      warnings.push_back(*warning);
-      warned_ = true;
-    }
+ private:
+  void within(double part) { blocks_.within((done_ + share_ * part) / roots_); }
+  BlockProgress& blocks_;
+  SizeDescent::StepProgress step_;
+  double roots_ = 1.0;
+  double done_ = 0.0;
+  double share_ = 1.0;
+};
+
+SplittingEstimator::RootBlock SplittingEstimator::runBlock(Worker& worker, std::uint32_t replication,
+                                                           std::int64_t block, const Blocks& blocks,
+                                                           std::int32_t sampleSize, RootProgress* progress) const {
+  const auto key = [&](StreamUse use) {
+    return StreamKey{.seed = seed_, .use = use, .replication = replication, .block = static_cast<std::uint64_t>(block)};
+  };
+  SplitEngine engine = derivedEngine(key(StreamUse::samples));
+  const bool failing = worker.failing.has_value();
+  std::optional<SplitEngine> failingEngine;
+  if (failing) failingEngine.emplace(derivedEngine(key(StreamUse::failing)));
+  const double half = failing ? 0.5 : 1.0;
+  const std::int64_t first = block * blocks.rootsPerBlock;
+  const std::int64_t end = std::min<std::int64_t>(sampleSize, first + blocks.rootsPerBlock);
+  if (progress != nullptr) progress->startBlock(end - first);
+  RootBlock result;  // returned whole: neighbouring blocks' results share cache lines
+  result.smallest = problem_.variableCount;
+  result.smallestFailing = problem_.variableCount;
+  for (std::int64_t root = first; root < end; ++root) {
+    if (progress != nullptr) progress->startRoot(root - first, 0.0, half);
+    result.satisfying.add(worker.descent.run(engine, worker.sizes, progress != nullptr ? progress->step() : nullptr));
+    result.smallest = std::min(result.smallest, worker.descent.smallestSize());
+    if (!failing) continue;
+    if (progress != nullptr) progress->startRoot(root - first, half, half);
+    result.failing.add(
+        worker.failing->run(*failingEngine, worker.failingSizes, progress != nullptr ? progress->step() : nullptr));
+    result.smallestFailing = std::min(result.smallestFailing, worker.failing->smallestSize());
   }
   return result;
 }
 
 Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
   const std::uint32_t replication = replication_++;
-  if (sampleSize <= 0) {
-    Replication none;
-    none.estimate = none.relativeError = std::numeric_limits<double>::quiet_NaN();
-    if (targets_.failing) none.complement = Replication::Complement{none.estimate, none.relativeError};
-    return none;
-  }
-  const bool law = !targets_.law.isUniform();
-  if (degenerate_) {
-    // Without clauses every assignment satisfies the formula, with an empty clause none does.
-    const bool all = problem_.clauseCount == 0;
-    const WideReal every = law ? WideReal(1.0) : WideReal::powerOfTwo(problem_.variableCount);
-    Replication exact;
-    exact.estimate = all ? every : WideReal(0.0);
-    exact.coverLengths.samples = static_cast<std::uint64_t>(sampleSize);
-    if (all) exact.coverLengths.counts.assign(1, static_cast<std::uint64_t>(sampleSize));
-    if (targets_.failing) exact.complement = Replication::Complement{all ? WideReal(0.0) : every, 0.0};
-    return exact;
-  }
+  sampleSize = std::max(sampleSize, 1);
   static_assert(std::is_trivially_copyable_v<RootBlock>);
-  const std::int32_t n = problem_.variableCount;
+  Blocks blocks;
+  blocks.rootsPerBlock = rootsPerBlock(settings_, problem_.variableCount);
+  blocks.count = (sampleSize + blocks.rootsPerBlock - 1) / blocks.rootsPerBlock;
+  blocks.share = shareOf(blocks.count, ranks_->rank(), ranks_->size());
+  const std::size_t width = recordSizes_ ? static_cast<std::size_t>(problem_.variableCount) + 1 : 0;
   const bool failing = targets_.failing;
-  const std::int64_t perBlock = rootsPerBlock(settings_, n);
-  const std::int64_t blocks = (sampleSize + perBlock - 1) / perBlock;
-  const Share share = shareOf(blocks, ranks_->rank(), ranks_->size());
-  const std::size_t width = recordSizes_ ? static_cast<std::size_t>(n) + 1 : 0;
-  BlockSums sizes(blocks, width);
-  BlockSums failingSizes(blocks, failing ? width : 0);
-  std::vector<RootBlock> results;
+  BlockSums sizes(blocks.count, width);
+  BlockSums failingSizes(blocks.count, failing ? width : 0);
+  std::vector<RootBlock> results(static_cast<std::size_t>(blocks.count));
   runTogether(*ranks_, [&] {
     if (!table_) table_ = std::make_unique<OccurrenceTable>(problem_);
     if (failing && !minimal_) {
       minimal_ = std::make_shared<const MinimalClauses>(
           problem_, *table_, oddsOf(targets_.law, DescentSide::failing, problem_.variableCount));
     }
-    results.resize(static_cast<std::size_t>(blocks));
-    BlockProgress progress(onProgress, share.end - share.first, sampleSize);
-    // Worker 0's place in its block, so that the line moves during roots that take long; with
-    // the failing side, each side is half a root.
-    double rootsDone = 0.0;
-    double rootsInBlock = 1.0;
-    const double half = failing ? 0.5 : 1.0;
-    const SizeDescent::StepProgress within = [&](double part) {
-      progress.within((rootsDone + half * part) / rootsInBlock);
-    };
-    const SizeDescent::StepProgress withinFailing = [&](double part) {
-      progress.within((rootsDone + half + half * part) / rootsInBlock);
-    };
-    runBlocks(
-        share.first, share.end, threads_,
+    BlockProgress progress(onProgress, blocks.share.end - blocks.share.first, sampleSize);
+    RootProgress within(progress);
+    const std::int64_t ran = runBlocks(
+        blocks.share.first, blocks.share.end, threads_,
         [&](std::int32_t w, std::int64_t block) {
           Worker& state = worker(w);
           if (state.sizes.size() != width) state.sizes.assign(width, WideReal());
           if (failing && state.failingSizes.size() != width) state.failingSizes.assign(width, WideReal());
-          const auto key = [&](StreamUse use) {
-            return StreamKey{.seed = seed_, .use = use, .replication = replication, .block = static_cast<std::uint64_t>(block)};
-          };
-          SplitEngine engine = derivedEngine(key(StreamUse::samples));
-          std::optional<SplitEngine> failingEngine;
-          if (failing) failingEngine.emplace(derivedEngine(key(StreamUse::failing)));
-          RootBlock result;  // stored once it is complete: neighbouring blocks share cache lines
-          result.smallest = n;
-          result.smallestFailing = n;
-          const std::int64_t end = std::min<std::int64_t>(sampleSize, (block + 1) * perBlock);
-          const bool report = w == 0 && onProgress;
-          if (report) rootsInBlock = static_cast<double>(end - block * perBlock);
-          for (std::int64_t root = block * perBlock; root < end; ++root) {
-            if (report) rootsDone = static_cast<double>(root - block * perBlock);
-            result.satisfying.add(state.descent.run(engine, state.sizes, report ? &within : nullptr));
-            result.smallest = std::min(result.smallest, state.descent.smallestSize());
-            if (!failing) continue;
-            result.failing.add(state.failing->run(*failingEngine, state.failingSizes, report ? &withinFailing : nullptr));
-            result.smallestFailing = std::min(result.smallestFailing, state.failing->smallestSize());
-          }
-          results[static_cast<std::size_t>(block)] = result;
+          RootProgress* report = w == 0 && onProgress ? &within : nullptr;
+          results[static_cast<std::size_t>(block)] = runBlock(state, replication, block, blocks, sampleSize, report);
           if (width > 0) sizes.add(block, state.sizes);
           if (width > 0 && failing) failingSizes.add(block, state.failingSizes);
         },
-        std::ref(progress));
+        std::ref(progress), stop_);
+    // Blocks left unrun by a stop add nothing (zeros, exactly), so the sum tree completes.
+    for (std::int64_t block = ran; block < blocks.share.end && width > 0; ++block) {
+      std::vector<WideReal> nothing(width);
+      sizes.add(block, nothing);
+      if (failing) failingSizes.add(block, nothing);
+    }
     progress.finish();
   });
-  ranks_->share(results.data(), sizeof(RootBlock), blocks);
+  ranks_->share(results.data(), sizeof(RootBlock), blocks.count);
   if (width > 0) runTogether(*ranks_, [&] { sizes.gather(*ranks_); });
   if (width > 0 && failing) runTogether(*ranks_, [&] { failingSizes.gather(*ranks_); });
+  std::int64_t drawn = 0;
+  for (const RootBlock& block : results) drawn += block.satisfying.roots.count();
+  const bool interrupted = onAnyRank(*ranks_, stop_ != nullptr && stop_->reason() == StopReason::interrupted);
+  if (drawn == 0 || interrupted) {
+    Replication cut = Replication::none();
+    cut.stopped = interrupted ? StopReason::interrupted : StopReason::timeLimit;
+    return cut;
+  }
+  Replication result =
+      summarize(results, width > 0 ? &sizes : nullptr, width > 0 && failing ? &failingSizes : nullptr, drawn);
+  result.samples = static_cast<std::uint64_t>(drawn);
+  if (drawn < sampleSize) result.stopped = StopReason::timeLimit;
+  return result;
+}
 
-  // The blocks in block order.
+SplittingEstimator::SideAnswer SplittingEstimator::side(const SideRoots& total, const WideReal& count,
+                                                        const WideReal& base, const char* what,
+                                                        std::vector<std::string>& warnings) {
+  // The classic statistics: population standard deviation, standard error relative to the mean.
+  const WideReal average = total.sum / count;
+  SideAnswer answer{targets_.law.isUniform() ? average : average * base,
+                    relativeStandardError(total.roots.squares(), count, average).toDouble()};
+  // Effective roots (sum x)^2 / sum x^2 = N / (1 + variance / mean^2).
+  const double spread = (total.roots.squares() / (count * average * average)).toDouble();
+  const double effective = count.toDouble() / (1.0 + spread);
+  const double largestShare = (total.largest / total.sum).toDouble();
+  if (!warned_) {
+    if (auto warning = fewRootsWarning(total.roots.count(), effective, largestShare, what)) {
+      warnings.push_back(*warning);
+      warned_ = true;
+    }
+  }
+  return answer;
+}
+
+Replication SplittingEstimator::summarize(const std::vector<RootBlock>& blocks, const BlockSums* sizes,
+                                          const BlockSums* failingSizes, std::int64_t sampleSize) {
   RootBlock total;
-  for (const RootBlock& block : results) {
+  for (const RootBlock& block : blocks) {
     smallest_ = std::min(smallest_, block.smallest);
     smallestFailing_ = std::min(smallestFailing_, block.smallestFailing);
-    total.satisfying.merge(block.satisfying);
-    total.failing.merge(block.failing);
+    if (total.satisfying.largest < block.satisfying.largest) total.satisfying.largest = block.satisfying.largest;
+    total.satisfying.roots.merge(block.satisfying.roots);
+    total.satisfying.sum += block.satisfying.sum;
+    if (total.failing.largest < block.failing.largest) total.failing.largest = block.failing.largest;
+    total.failing.roots.merge(block.failing.roots);
+    total.failing.sum += block.failing.sum;
   }
+  const WideReal count(static_cast<double>(sampleSize));
+  const bool law = !targets_.law.isUniform();
   Replication result;
-  const Replication::Complement holds = summarize(total.satisfying, sampleSize, base_, "estimate", result.warnings);
+  const SideAnswer holds = side(total.satisfying, count, base_, "estimate", result.warnings);
   result.estimate = holds.estimate;
   result.relativeError = holds.relativeError;
-  if (failing) result.complement = summarize(total.failing, sampleSize, failingBase_, "complement", result.warnings);
-  // Per size: the blocks' sums over the roots, times the base over N.
+  const bool complement = targets_.failing && (law || targets_.complementOfCount);
+  const SideAnswer fails = complement ? side(total.failing, count, failingBase_, "complement", result.warnings)
+                                      : SideAnswer{WideReal(std::numeric_limits<double>::quiet_NaN()),
+                                                   std::numeric_limits<double>::quiet_NaN()};
+  if (law) {
+    // The chance that the formula holds, and that it fails (NaN without the failing side).
+    result.laws.push_back(LawAnswer{holds.estimate, fails.estimate, holds.relativeError, fails.relativeError});
+  } else if (complement) {
+    result.complement = fails.estimate;
+    result.complementRelativeError = fails.relativeError;
+  }
+  // Per size: the blocks' sums over the roots, over N, times the base under a law.
   const auto perSize = [&](const BlockSums& sums, const WideReal& base) {
     std::vector<WideReal> values = sums.total();
-    const WideReal count(static_cast<double>(sampleSize));
     for (WideReal& size : values) {
       size /= count;
       if (law) size *= base;
     }
     return values;
   };
-  if (width > 0) result.sizeEstimates = perSize(sizes, base_);
-  if (width > 0 && failing) result.failingSizeEstimates = perSize(failingSizes, failingBase_);
+  if (sizes != nullptr) result.sizeEstimates = perSize(*sizes, base_);
+  if (failingSizes != nullptr) result.failingSizeEstimates = perSize(*failingSizes, failingBase_);
   return result;
 }
 

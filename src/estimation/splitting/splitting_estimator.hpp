@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "estimation/numerics/running_statistics.hpp"
 #include "estimation/numerics/wide_real.hpp"
 #include "estimation/parallel/block_runner.hpp"
+#include "estimation/parallel/block_sums.hpp"
 #include "estimation/parallel/rank_group.hpp"
 #include "estimation/replication.hpp"
 #include "estimation/splitting/size_descent.hpp"
@@ -20,21 +22,22 @@ namespace monocount {
 // What split's roots estimate besides the count. The default is the count alone.
 struct SplitTargets {
   // Also, for every root, a root through the failing sets (SizeDescent on DescentSide::failing, up
-  // from the minimal clauses), on
-  // streams of its own (StreamUse::failing), so that the satisfying roots draw the same numbers
-  // either way: Replication::complement, and with recordSizes Replication::failingSizeEstimates.
+  // from the minimal clauses), on streams of its own (StreamUse::failing), so that the satisfying
+  // roots draw the same numbers either way: with recordSizes Replication::failingSizeEstimates,
+  // and the complement (Replication::complement, or under a law LawAnswer::fails).
   bool failing = false;
   // A law with a chance per variable (none 0 or 1): the roots then estimate the chance that the
-  // formula holds (and, with `failing`, that it fails) under it instead of the counts. A uniform
-  // law leaves the counts, which serve every chance at once.
+  // formula holds (and, with `failing`, that it fails) under it instead of the counts, answered
+  // as Replication::laws (one entry). A uniform law leaves the counts, which serve every chance
+  // at once.
   VariableProbabilities law = VariableProbabilities::uniform(0.5);
-  // The chances p asked for (--probability), whose terms the roots watch before they stop walking
-  // (DescentTarget::watched), on each side.
+  // The chances p asked for (--probability, or a weighted file's one chance), whose terms the
+  // roots watch before they stop walking (DescentTarget::watched), on each side.
   std::vector<double> probabilities;
-  // Under a uniform law with chances asked for: whether the failing roots must also serve the
-  // count's complement (2^n minus the count) as a quantity of its own. Off, they walk only as far
-  // as the chances need, and the count's complement is better had as 2^n minus the count (it is
-  // rare only where the count is near 2^n).
+  // Under a uniform law with `failing`: whether the failing roots must also serve the count's
+  // complement (2^n minus the count) as a quantity of its own (Replication::complement). Off,
+  // they walk only as far as the chances need, and the complement is left to 2^n minus the
+  // count (it is rare only where the count is near 2^n).
   bool complementOfCount = false;
 };
 
@@ -50,12 +53,12 @@ struct SplitTargets {
 // its own generator, derivedEngine({seed, samples, r, b}) (std::mt19937_64). A block's roots
 // therefore depend on (seed, r, b) alone, whichever worker thread or rank runs it. Each block
 // yields its number of roots, the sum of their estimates, their largest, and their squared
-// deviations around the block's mean (Welford, in root order); the blocks are combined in block
-// order (Chan's update), and the per-size sums along a tree fixed by the block count
+// deviations around the block's mean (RunningStatistics, in root order); the blocks are merged
+// in block order, and the per-size sums added along a tree fixed by the block count
 // (BlockSums), so a seed fixes every digit for any number of threads or ranks.
 //
-// A formula without clauses gives exactly 2^n, one with an empty clause exactly 0, both with
-// relative error 0.
+// Needs a formula with at least one clause and no empty clause (the Estimator decides the
+// others without sampling); the constructor throws std::invalid_argument otherwise.
 class SplittingEstimator {
  public:
   // Keeps a reference to `problem`, which must outlive the estimator. The roots run on
@@ -65,20 +68,19 @@ class SplittingEstimator {
                      const Parallelism& parallelism = {});
 
   // About what the estimator takes for `problem` on `threads` workers: the occurrence table and
-  // each worker's particles (one cover state each) and size sums;
-  // nothing grows with the sample size, and nothing is built for a formula without clauses or
-  // with an empty clause.
+  // each worker's particles (one cover state each) and size sums; nothing grows with the
+  // sample size.
   // With `failing`, the failing roots' states and the minimal clauses; with `perVariable`, what a
   // law with a chance per variable adds.
   static MemoryNeed memoryNeeded(const Problem& problem, const DescentSettings& settings = {}, std::int32_t threads = 1,
                                  bool failing = false, bool perVariable = false);
 
-  // One replication of `sampleSize` independent roots: the mean of their estimates and the
-  // relative standard error of that mean. NaN for both when sampleSize <= 0. With recordSizes
-  // on, also the estimate of N(k) for every k (Replication::sizeEstimates); on a formula whose
-  // count needs no sampling, the cover lengths instead (all 0 without clauses, none with an
-  // empty clause). The first replication whose estimate rests on a handful of roots carries a
-  // warning saying so.
+  // One replication of `sampleSize` >= 1 independent roots: the mean of their estimates and the
+  // relative standard error of that mean. With recordSizes on, also the estimate of N(k) for
+  // every k (Replication::sizeEstimates). The first replication whose estimate rests on a
+  // handful of roots carries a warning saying so. When parallelism.stop is due, no block starts
+  // any more: the replication is then of the roots of the blocks run (cut short by the time
+  // limit), or marked interrupted.
   Replication estimateModelCount(std::int32_t sampleSize);
 
   // Whether replications also estimate N(k) for every size k (the roots' own N^(k), averaged).
@@ -118,41 +120,59 @@ class SplittingEstimator {
     SizeDescent descent;
     std::vector<WideReal> sizes;  // with recordSizes_: the current block's sums of N^(k)
     std::optional<SizeDescent> failing;  // with targets_.failing
-    std::vector<WideReal> failingSizes;
+    std::vector<WideReal> failingSizes;  // and recordSizes_: the block's sums of F^(k)
   };
-  // Roots of one side: their number, the sum of their estimates, their largest, and their mean
-  // and squared deviations around it.
-  struct RootStats {
-    std::int64_t roots = 0;
+  // The roots of one side: the statistics of their estimates (Welford, in root order), their
+  // sum and largest.
+  struct SideRoots {
+    RunningStatistics roots;
     WideReal sum;
     WideReal largest;
-    WideReal mean;
-    WideReal squares;
-    void add(const WideReal& estimate);    // Welford's running update
-    void merge(const RootStats& other);     // Chan, Golub and LeVeque
+    void add(const WideReal& estimate);
   };
-  // A block's roots, on each side. Plain data, exchanged between ranks as bytes.
+  // A block's roots on each side, and the smallest set of each side they reached. Plain data,
+  // exchanged between ranks as bytes.
   struct RootBlock {
+    SideRoots satisfying;
+    SideRoots failing;
     std::int32_t smallest = 0;
     std::int32_t smallestFailing = 0;
-    RootStats satisfying;
-    RootStats failing;
   };
+  // One side's estimate and relative error.
+  struct SideAnswer {
+    WideReal estimate;
+    double relativeError = 0.0;
+  };
+  // How a replication's roots are cut into blocks, and this rank's share of them.
+  struct Blocks {
+    std::int64_t rootsPerBlock = 1;
+    std::int64_t count = 0;
+    Share share;
+  };
+  class RootProgress;
 
   Worker& worker(std::int32_t index);
-  // A side's estimate and relative error from its roots' statistics (sampleSize roots), times
-  // `base`; with its few-roots warning when it is the first.
-  Replication::Complement summarize(const RootStats& total, std::int32_t sampleSize, const WideReal& base,
-                                    const char* what, std::vector<std::string>& warnings);
+  // The roots of `block` (those below `sampleSize`), on the block's own stream.
+  RootBlock runBlock(Worker& worker, std::uint32_t replication, std::int64_t block, const Blocks& blocks,
+                     std::int32_t sampleSize, RootProgress* progress) const;
+  // The replication of `sampleSize` roots from its blocks, merged in block order, and its
+  // per-size sums.
+  // With the failing side, its per-size sums too (null without recordSizes).
+  Replication summarize(const std::vector<RootBlock>& blocks, const BlockSums* sizes, const BlockSums* failingSizes,
+                        std::int64_t sampleSize);
+  // One side's estimate and relative error from its roots' statistics, times `base` under a
+  // per-variable law; the few-roots warning into `warnings`, once a run.
+  SideAnswer side(const SideRoots& total, const WideReal& count, const WideReal& base, const char* what,
+                  std::vector<std::string>& warnings);
   DescentTarget descentTarget(DescentSide side) const;
 
   const Problem& problem_;
   DescentSettings settings_;
   std::uint32_t seed_;
-  bool degenerate_;  // no clauses or an empty clause: the count is known exactly
   std::int32_t threads_;
   SingleProcess alone_;
   RankGroup* ranks_;
+  StopRequest* stop_;
   std::uint32_t replication_ = 0;
   std::int32_t smallest_;
   bool warned_ = false;
