@@ -253,7 +253,7 @@ WideReal SizeDescent::ascend(SplitEngine& engine, std::span<WideReal> sizes, con
       long double rest = Weighted ? outsideOdds_[i] : static_cast<long double>(outside);
       state.completing(completing_);
       masses_.clear();
-      double total = 0.0;
+      double mass = 0.0;  // sum over y outside of r_y / rem(T + y)
       for (const std::int32_t y : completing_) {
         double r = 1.0;
         if constexpr (Weighted) r = odds[y];
@@ -261,13 +261,13 @@ WideReal SizeDescent::ascend(SplitEngine& engine, std::span<WideReal> sizes, con
         state.add(y);
         masses_.push_back(r / static_cast<double>(state.removableCount()));
         state.remove(y);
-        total += masses_.back();
+        mass += masses_.back();
       }
       // Every y outside completes a clause: nothing is left for the neutral draw, whatever
       // rounding left in `rest`.
       const double neutral = completing_.size() == outside ? 0.0 : std::max(0.0, static_cast<double>(rest)) / others;
-      total += neutral;
-      const double point = engine.unit() * total;
+      mass += neutral;
+      const double point = engine.unit() * mass;
       std::int32_t y = -1;
       if (point < neutral || completing_.empty()) {
         // A y completing nothing, with chance proportional to r_y: drawn so among all outside,
@@ -291,7 +291,7 @@ WideReal SizeDescent::ascend(SplitEngine& engine, std::span<WideReal> sizes, con
       } else {
         state.add(y);
       }
-      weights_[i] *= total;
+      weights_[i] *= mass;
       sum += weights_[i];
     }
     const double mean = sum / particleCount;
