@@ -118,6 +118,14 @@ TEST(ExactCounts, FloatGridCountWithinItsBound) {
     const long double bound = floatRelativeErrorBound(static_cast<long long>(w) * h, fibonacci(w + 2));
     EXPECT_LT(std::fabs(value.log10() - log10Of(exact)), bound) << w << " x " << h;
   }
+  // At an activity: the chance that a set with each vertex in it with chance p covers the
+  // 5 x 4 grid is p^n times the weight at activity (1 - p) / p.
+  for (const double p : {0.3, 1 - 1e-5}) {
+    const std::vector<double> chances = enumeratedChances(gridVertexCover(5, 4), monocount::VariableProbabilities::uniform(p), true);
+    const long double chance = std::accumulate(chances.begin(), chances.end(), 0.0L);
+    const long double weight = gridCountFloat(5, 4, (1.0L - p) / p).ln();
+    EXPECT_NEAR(weight, std::log(chance) - 20 * std::log(static_cast<long double>(p)), 1e-12L) << p;
+  }
 }
 
 // Fitted on squares of sides <= 16 (and strips of width 20), the fit predicts the 18 x 18 and

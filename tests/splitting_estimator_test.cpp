@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,6 +68,52 @@ TEST(SplittingEstimator, EstimatesCountsAndSizesWithoutBias) {
   }
 }
 
+TEST(SplittingEstimator, EstimatesBothSidesUnderEitherLaw) {
+  // The estimate and its complement, each within four of its own reported REs of enumeration
+  // (exact for formulas known without sampling); the satisfying roots' digits are those of a run
+  // without the failing side.
+  std::vector<double> truth;
+  for (int v = 0; v < 16; ++v) truth.push_back(v % 3 == 0 ? 0.999 : 0.3 + 0.04 * v);
+  std::vector<double> falsity;
+  for (const double t : truth) falsity.push_back(1.0 - t);
+  const VariableProbabilities law = VariableProbabilities::perVariable(truth, falsity);
+  const VariableProbabilities counts = VariableProbabilities::uniform(0.5);
+  struct Case {
+    std::string name;
+    Formula formula;
+    const VariableProbabilities* law;
+  };
+  const Case cases[] = {
+      {"4 x 4 grid, counts", support::gridVertexCover(4, 4), &counts},
+      {"random clauses of 1..4 variables, a chance per variable", support::randomMixedCnf(14, 30, 4, 8), &law},
+      {"matching of 8 pairs, a chance per variable", support::matching(8), &law},
+  };
+  for (const Case& c : cases) {
+    const Problem problem = toProblem(c.formula);
+    const std::vector<double> holds = support::enumeratedChances(c.formula, *c.law, true);
+    const std::vector<double> fails = support::enumeratedChances(c.formula, *c.law, false);
+    const double scale = c.law->isUniform() ? std::ldexp(1.0, c.formula.variables) : 1.0;
+    const double exact[] = {std::accumulate(holds.begin(), holds.end(), 0.0) * scale,
+                            std::accumulate(fails.begin(), fails.end(), 0.0) * scale};
+    SplittingEstimator both(problem, 5);
+    both.target({.failing = true, .law = *c.law, .probabilities = {}, .complementOfCount = true});
+    SplittingEstimator alone(problem, 5);
+    alone.target({.failing = false, .law = *c.law, .probabilities = {}});
+    const Replication row = replicate(both, 400);
+    // The counts' complement as Replication::complement, a law's as its one LawAnswer.
+    const LawAnswer answer = c.law->isUniform()
+                                 ? LawAnswer{row.estimate, row.complement, row.relativeError, row.complementRelativeError}
+                                 : row.laws.at(0);
+    const std::pair<WideReal, double> sides[] = {{answer.holds, answer.holdsRelativeError},
+                                                 {answer.fails, answer.failsRelativeError}};
+    for (int side = 0; side < 2; ++side) {
+      const double estimate = sides[side].first.toDouble();
+      EXPECT_NEAR(estimate, exact[side], 4 * sides[side].second * estimate) << c.name << ", side " << side;
+    }
+    EXPECT_EQ(replicate(alone, 400).estimate, row.estimate) << c.name;
+  }
+}
+
 TEST(SplittingEstimator, ReachesTheMinimumCover) {
   const Problem problem = toProblem(support::matching(8));
   SplittingEstimator estimator(problem, 3);
@@ -120,7 +167,10 @@ TEST(SplittingEstimator, SameSeedSameRowsOnAnyNumberOfThreads) {
     SplittingEstimator two(problem, 42, {}, Parallelism{.threads = 2});
     SplittingEstimator five(problem, 42, {}, Parallelism{.threads = 5});
     SplittingEstimator other(problem, 43);
-    for (SplittingEstimator* estimator : {&first, &two, &five}) estimator->recordSizes(true);
+    for (SplittingEstimator* estimator : {&first, &two, &five}) {
+      estimator->recordSizes(true);
+      estimator->target({.failing = true, .law = VariableProbabilities::uniform(0.5), .probabilities = {0.3}});
+    }
     for (int replication = 0; replication < 2; ++replication) {
       const Replication a = replicate(first, 150);
       for (SplittingEstimator* estimator : {&two, &five}) {
@@ -128,6 +178,7 @@ TEST(SplittingEstimator, SameSeedSameRowsOnAnyNumberOfThreads) {
         EXPECT_EQ(a.estimate, b.estimate) << formula.variables;
         EXPECT_EQ(a.relativeError, b.relativeError) << formula.variables;
         EXPECT_EQ(a.sizeEstimates, b.sizeEstimates) << formula.variables;
+        EXPECT_EQ(a.failingSizeEstimates, b.failingSizeEstimates) << formula.variables;
       }
       EXPECT_FALSE(replicate(other, 150).estimate == a.estimate);
     }

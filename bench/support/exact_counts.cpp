@@ -200,12 +200,14 @@ Value pairwiseSum(const Value* values, std::size_t size) {
 // takes the old state t - {x}, the site above being out, and site x - 1 is out by the state's
 // form. Both old states differ only at position x, the lowest position of the old high part,
 // whose Zeckendorf weight is F(2) = 1, so their old indices differ by count(old low part).
+// With an activity, a state with site x weighs `activity` times the old state.
 template <class Value>
 class GridTransfer {
  public:
   // Before row 0: the frontier is an empty row, one state of weight 1. Width 1..34: a site's
-  // states number at most about 1.4 phi^width (31: 4e6), held twice.
-  explicit GridTransfer(int width) : width_(width) {
+  // states number at most about 1.4 phi^width (31: 4e6), held twice. An activity other than 1
+  // weighs every set by activity^(its size) (long double only).
+  explicit GridTransfer(int width, long double activity = 1.0L) : width_(width), activity_(activity) {
     if (width < 1 || width > 34) throw std::invalid_argument("grid transfer width must be 1..34");
     strings_.push_back(0);  // length 0
     strings_.push_back(1);  // length 1: "0", "1"
@@ -258,6 +260,12 @@ class GridTransfer {
         if (aboveRightOut) out[lo] += values_[base + lowOld + lo];
       }
       // Low strings with bit x: bit x over a string of length x - 1 of rank lo - lowOld.
+      if constexpr (std::is_same_v<Value, long double>) {
+        if (activity_ != 1.0L) {
+          for (std::size_t lo = lowOld; lo < lowNew; ++lo) out[lo] = activity_ * values_[base + lo - lowOld];
+          continue;
+        }
+      }
       for (std::size_t lo = lowOld; lo < lowNew; ++lo) out[lo] = values_[base + lo - lowOld];
     }
     values_.swap(next_);
@@ -273,6 +281,7 @@ class GridTransfer {
   }
 
   int width_;
+  long double activity_;
   int rows_ = 0;
   long long exponent_ = 0;
   std::vector<std::uint64_t> strings_;  // Fibonacci strings in Zeckendorf order
@@ -296,14 +305,14 @@ long double floatRelativeErrorBound(long long sites, std::size_t states) {
   return 1.01L * k * u;
 }
 
-ScaledValue gridCountFloat(int width, int height) {
-  GridTransfer<long double> transfer(width);
+ScaledValue gridCountFloat(int width, int height, long double activity) {
+  GridTransfer<long double> transfer(width, activity);
   for (int y = 0; y < height; ++y) transfer.addRow();
   return {transfer.total(), transfer.scaleExponent()};
 }
 
-std::vector<long double> gridLogCountsByHeight(int width, int maxHeight) {
-  GridTransfer<long double> transfer(width);
+std::vector<long double> gridLogCountsByHeight(int width, int maxHeight, long double activity) {
+  GridTransfer<long double> transfer(width, activity);
   std::vector<long double> logs;
   for (int y = 0; y < maxHeight; ++y) {
     transfer.addRow();
@@ -312,14 +321,16 @@ std::vector<long double> gridLogCountsByHeight(int width, int maxHeight) {
   return logs;
 }
 
-GridFit fitSquareGrid(int stripWidth, int largestSquare) {
+GridFit fitSquareGrid(int stripWidth, int largestSquare, long double activity) {
   if (stripWidth < 8 || largestSquare < 8 || largestSquare > 40) throw std::invalid_argument("fit sizes out of range");
   const int length = 4 * stripWidth;
   long double worstRowError = 0;
   const auto rowFreeEnergy = [&](int width) {
-    const std::vector<long double> logs = gridLogCountsByHeight(width, length);
-    // Each ln is off by the count's relative error bound plus its own rounding.
-    const long double error = floatRelativeErrorBound(static_cast<long long>(width) * length, fibonacci(width + 2)) +
+    const std::vector<long double> logs = gridLogCountsByHeight(width, length, activity);
+    // Each ln is off by the count's relative error bound plus its own rounding (an activity
+    // adds a rounding per site).
+    const long long roundings = static_cast<long long>(width) * length * (activity == 1.0L ? 1 : 2);
+    const long double error = floatRelativeErrorBound(roundings, fibonacci(width + 2)) +
                               std::fabs(logs.back()) * std::ldexp(1.0L, -63);
     worstRowError = std::max(worstRowError, 2 * error);
     return logs[static_cast<std::size_t>(length) - 1] - logs[static_cast<std::size_t>(length) - 2];
@@ -335,7 +346,7 @@ GridFit fitSquareGrid(int stripWidth, int largestSquare) {
   long double c[3];
   for (int i = 0; i < 3; ++i) {
     const int n = largestSquare - 2 + i;
-    c[i] = gridCountFloat(n, n).ln() - fit.bulk * n * n - 2 * fit.surface * n;
+    c[i] = gridCountFloat(n, n, activity).ln() - fit.bulk * n * n - 2 * fit.surface * n;
   }
   const long double last = c[2] - c[1];
   const long double before = c[1] - c[0];

@@ -86,11 +86,14 @@ Count gridCount(int width, int height);
 long double floatRelativeErrorBound(long long sites, std::size_t states);
 
 // Vertex covers of the width x height grid in long double (rescaled, so any height), with the
-// relative error bound above: below 1e-16 up to 1,800 sites.
-ScaledValue gridCountFloat(int width, int height);
+// relative error bound above: below 1e-16 up to 1,800 sites. With an activity a, each cover C
+// weighs a^(number of vertices outside C) (the hard-square partition function at activity a;
+// the bound then holds for twice the sites).
+ScaledValue gridCountFloat(int width, int height, long double activity = 1.0L);
 
-// ln of the vertex-cover count of every width x h grid, h = 1..maxHeight, in one pass.
-std::vector<long double> gridLogCountsByHeight(int width, int maxHeight);
+// ln of the vertex-cover count (or weight, at an activity) of every width x h grid,
+// h = 1..maxHeight, in one pass.
+std::vector<long double> gridLogCountsByHeight(int width, int maxHeight, long double activity = 1.0L);
 
 // ---------------------------------------------------------------------------------------------
 // Grids too wide for the transfer matrix. For hard squares at activity 1, which is far from its
@@ -119,7 +122,10 @@ struct GridFit {
 // by one (the strips' corrections shrink about 6-fold a width); c(n) = ln Z(n, n) - f n^2 - 2 s n for the squares n = m - 2 .. m, whose
 // differences alternate in sign and shrink geometrically (by about 0.46 a step), so c is their
 // Aitken extrapolation and |c(m) - c(m - 1)| bounds its error.
-GridFit fitSquareGrid(int stripWidth, int largestSquare);
+// At an activity other than 1 the same fit runs on the weights (gridCountFloat); how well its
+// corrections shrink then depends on the activity (the correlation length grows towards the
+// critical activity, about 3.8), which the caller must check.
+GridFit fitSquareGrid(int stripWidth, int largestSquare, long double activity = 1.0L);
 
 // A plain least-squares fit of f, s and c through ln Z(w, h) for every lo <= w, h <= hi, the
 // comparison for fitSquareGrid: its corrections at the small sides spoil f.

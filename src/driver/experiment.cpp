@@ -316,10 +316,6 @@ void runReplications(RunDescription description, const RunContext& context) {
   settings.method = choice.method;
   settings.exactPlan = choice.plan;
   description.method = choice.method;
-  if (settings.weights && !settings.weights->law.isUniform() && settings.method == Method::split) {
-    throw std::runtime_error(commandLine.problemPath + ": a chance of its own per variable is estimated by --method crude "
-                             "or counted by --method exact; split weighs one chance for all variables");
-  }
   description.blockStreams = settings.method != Method::exact && (settings.blockStreams || ranks.size() > 1);
   runTogether(ranks, [&] { checkMemory(problem, settings, request, commandLine.sampleSize); });
   try {

@@ -27,6 +27,29 @@ std::vector<VariableProbabilities> lawsAnswered(const EstimatorSettings& setting
   return settings.laws;
 }
 
+// What split's roots estimate besides the count: a weighted file's law on both sides (a law of
+// one chance as the counts N(k) and F(k), which serve it, watching that chance); the chances of
+// --probability on both sides, watched. A plain count, with or without --spectrum, runs the
+// satisfying roots alone (F(k) is then C(n, k) - N(k), and the complement 2^n minus the count).
+SplitTargets splitTargets(const EstimatorSettings& settings) {
+  SplitTargets targets;
+  if (settings.weights) {
+    targets.failing = true;
+    if (settings.weights->law.isUniform()) {
+      targets.probabilities.push_back(settings.weights->law.uniformTruth());
+    } else {
+      targets.law = settings.weights->law;
+    }
+    return targets;
+  }
+  for (const VariableProbabilities& law : settings.laws) targets.probabilities.push_back(law.uniformTruth());
+  targets.failing = !settings.laws.empty();
+  return targets;
+}
+
+// Whether split answers a law of its own per variable rather than from its counts.
+bool splitPerVariable(const EstimatorSettings& settings) { return settings.weights && !settings.weights->law.isUniform(); }
+
 // The exact counter's settings for a run.
 ExactSettings exactSettings(const EstimatorSettings& settings) {
   ExactSettings exact;
@@ -115,15 +138,21 @@ Estimator::Estimator(const Problem& problem, const EstimatorSettings& settings)
       variableCount_(problem.variableCount),
       weights_(settings.weights),
       estimator_(make(problem, settings)) {
-  // split weighs a uniform law from its N(k), so it records them for a weighted formula too.
-  if (auto* split = std::get_if<SplittingEstimator>(&estimator_)) split->recordSizes(settings.spectrum || weights_);
+  // split answers a law of one chance from its N(k) and F(k), so it records them for such a
+  // weighted formula too; a law with a chance per variable it answers as a quantity of its own.
+  if (auto* split = std::get_if<SplittingEstimator>(&estimator_)) {
+    split->recordSizes(settings.spectrum || (weights_ && !splitPerVariable(settings)));
+    split->target(splitTargets(settings));
+  }
 }
 
 MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettings& settings, std::int32_t sampleSize) {
   if (knownCount(problem)) return {};
   const std::int32_t threads = std::max(settings.parallelism.threads, 1);
   switch (settings.method) {
-    case Method::split: return SplittingEstimator::memoryNeeded(problem, DescentSettings{}, threads);
+    case Method::split:
+      return SplittingEstimator::memoryNeeded(problem, DescentSettings{}, threads, splitTargets(settings).failing,
+                                              splitPerVariable(settings));
     case Method::exact:
     case Method::automatic:
       if (settings.exactPlan == nullptr) return {};
@@ -160,7 +189,8 @@ Replication Estimator::weighted(Replication replication) const {
   if (!replication.laws.empty()) {
     answer = replication.laws.front();
   } else {
-    // Weighed from N(k) and F(k) (split under a law of one chance): no error of its own.
+    // Weighed from N(k) and F(k), each side's own (split under a law of one chance): no error
+    // of its own.
     const std::vector<WideReal> binomials = wideBinomialRow(variableCount_);
     const std::vector<WideReal> sizes = sizeEstimates(replication, binomials);
     answer = lawAnswersFromSizes(sizes, failingSizeEstimates(replication, sizes, binomials), {weights_->law}).front();

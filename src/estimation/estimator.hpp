@@ -70,8 +70,9 @@ struct EstimatorSettings {
   std::uint32_t seed = 0;
   bool spectrum = false;
   // The laws under which the run asks how likely the formula holds (--probability). Both
-  // estimators answer them today through N(k) (spectrum), which needs each law uniform; the
-  // pool weighs them (ProbabilityPool).
+  // estimators answer them through N(k) and F(k) (spectrum), which needs each law uniform; the
+  // pool weighs them (ProbabilityPool). split runs failing roots for F(k) and watches each
+  // chance on both sides before its roots stop walking.
   std::vector<VariableProbabilities> laws{};
   // crude: draw from block streams instead of the classic single sequence (forced when more
   // than one rank shares the run). split always draws from block streams.

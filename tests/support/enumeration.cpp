@@ -29,4 +29,25 @@ std::uint64_t enumeratedCount(const Formula& formula) {
   return std::accumulate(bySize.begin(), bySize.end(), std::uint64_t{0});
 }
 
+std::vector<double> enumeratedChances(const Formula& formula, const VariableProbabilities& law, bool holds) {
+  if (formula.variables < 0 || formula.variables > 30)
+    throw std::invalid_argument("enumeration is for 0 to 30 variables");
+  std::vector<std::uint32_t> masks;
+  for (const auto& clause : formula.clauses) {
+    std::uint32_t mask = 0;
+    for (const std::int32_t v : clause) mask |= std::uint32_t{1} << v;
+    masks.push_back(mask);
+  }
+  std::vector<double> bySize(static_cast<std::size_t>(formula.variables) + 1, 0.0);
+  for (std::uint32_t set = 0; set < (std::uint32_t{1} << formula.variables); ++set) {
+    bool touchesAll = true;
+    for (const std::uint32_t mask : masks) touchesAll = touchesAll && (set & mask) != 0;
+    if (touchesAll != holds) continue;
+    double chance = 1.0;
+    for (std::int32_t v = 0; v < formula.variables; ++v) chance *= (set >> v & 1u) != 0 ? law.truth(v) : law.falsity(v);
+    bySize[static_cast<std::size_t>(std::popcount(set))] += chance;
+  }
+  return bySize;
+}
+
 }  // namespace monocount::support

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "problem/variable_probabilities.hpp"
 #include "support/formulas.hpp"
 
 namespace monocount::support {
@@ -15,5 +16,9 @@ std::vector<std::uint64_t> coversBySize(const Formula& formula);
 
 // The number of sets that touch every clause: the sum of coversBySize.
 std::uint64_t enumeratedCount(const Formula& formula);
+
+// The chance under `law` that the formula holds (`holds`) or fails (not `holds`), split by the
+// number of true variables, k = 0 .. n, by trying all 2^n assignments (at most 30 variables).
+std::vector<double> enumeratedChances(const Formula& formula, const VariableProbabilities& law, bool holds);
 
 }  // namespace monocount::support

@@ -1,6 +1,7 @@
 #include "estimation/pooled/run_pool.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <utility>
 
@@ -53,17 +54,35 @@ void makeExact(PooledValue& value) {
   value.low = value.high = value.mean;
 }
 
-// Whether the largest of `terms` lies within two sizes of the smallest size with a positive
-// estimate, above size 1 (no satisfying set of a formula with clauses is smaller than 1).
-bool peaksAtTheSmallestReached(const std::vector<WideReal>& terms) {
+// Whether the probability with these per-size terms may rest on satisfying sets smaller than
+// any the run reached. Two conditions, both needed:
+//   - the largest term lies within two sizes of k0, the smallest size with a positive estimate
+//     (above size 1: no satisfying set of a formula with clauses is smaller): the terms that
+//     carry the probability are at the bottom of what was reached;
+//   - the run's draws at k0 do not rule out a satisfying set of k0 - 1 variables. Such a set U
+//     would make the n - k0 + 1 sets U + y satisfying sets of k0 variables with a removable
+//     member, a share s >= (n - k0 + 1) / N(k0) of them; the descent went no lower, so every
+//     set it drew at k0 had none. Taking the draws at k0 as about M = 1 / RE(N(k0))^2
+//     independent ones, that has chance about exp(-M s): ruled out when M s >= 20 (and at once
+//     when N(k0) + 4 standard errors is below n - k0 + 1, s above 1). Without an RE (one
+//     replication) only the latter rules it out.
+bool mayRestOnUnreachedSizes(const std::vector<WideReal>& terms, const std::vector<SizeCount>& sizes) {
   std::size_t smallest = 0;
   while (smallest < terms.size() && !(terms[smallest] > WideReal(0.0))) ++smallest;
-  if (smallest <= 1 || smallest >= terms.size()) return false;
+  if (smallest <= 1 || smallest >= terms.size() || smallest >= sizes.size()) return false;
   std::size_t largest = smallest;
   for (std::size_t k = smallest; k < terms.size(); ++k) {
     if (terms[k] > terms[largest]) largest = k;
   }
-  return largest <= smallest + 2;
+  if (largest > smallest + 2) return false;
+  const PooledValue& count = sizes[smallest].count;
+  const double supersets = static_cast<double>(terms.size() - smallest);  // n - k0 + 1
+  const double relativeError = count.relativeError && std::isfinite(*count.relativeError) ? *count.relativeError : 0.0;
+  const double atMost = count.mean.toDouble() * (1.0 + 4.0 * relativeError);
+  if (atMost < supersets) return false;
+  if (!(relativeError > 0.0)) return true;
+  const double draws = 1.0 / (relativeError * relativeError);
+  return draws * supersets / count.mean.toDouble() < 20.0;
 }
 
 // "0.1, 0.2" of the probabilities with the doubt.
@@ -103,7 +122,7 @@ PooledRun RunPool::result() const {
     Doubt doubt = Doubt::none;
     if (!estimate.exact && fromLengths) {
       if (restsOnUnreachedLengths(lengths_, problem_.variableCount, &estimate.law)) doubt = Doubt::likelyTooLow;
-    } else if (!estimate.exact && peaksAtTheSmallestReached(probabilityTerms(means, estimate.law))) {
+    } else if (!estimate.exact && mayRestOnUnreachedSizes(probabilityTerms(means, estimate.law), sizes)) {
       doubt = Doubt::mayBeTooLow;
     }
     run.probabilityDoubts.push_back(doubt);

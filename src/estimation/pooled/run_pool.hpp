@@ -32,8 +32,10 @@ struct PoolRequest {
 //   likelyTooLow  crude, whose answer rests on cover lengths no sample reached
 //                 (restsOnUnreachedLengths);
 //   mayBeTooLow   a probability from per-size estimates (split) whose largest term lies within
-//                 two sizes of the smallest size reached: smaller satisfying sets, if there are
-//                 any, are not counted, and they would weigh more.
+//                 two sizes of the smallest size reached, k0, when the draws at k0 do not rule
+//                 out smaller satisfying sets (which would weigh more, and are not counted):
+//                 a set of k0 - 1 variables would give n - k0 + 1 sets at k0 with a removable
+//                 member, which the descent did not meet.
 enum class Doubt { none, likelyTooLow, mayBeTooLow };
 
 // The answer of a run's replications taken together.

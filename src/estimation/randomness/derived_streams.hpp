@@ -10,6 +10,7 @@ namespace monocount {
 // What a derived stream serves. Part of its key, so that no two uses ever share a stream.
 enum class StreamUse : std::uint32_t {
   samples = 1,  // a block of samples (crude) or roots (split) of a replication
+  failing = 2,  // split: the block's roots down the failing sets (the complement)
 };
 
 // The name of one derived stream: the run's seed, the use, the replication (counted from 0 in

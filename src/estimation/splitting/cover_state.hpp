@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "estimation/randomness/split_engine.hpp"
 #include "problem/occurrence_table.hpp"
 #include "problem/problem.hpp"
 
@@ -33,9 +34,19 @@ class CoverState {
   std::int32_t removableCount() const { return static_cast<std::int32_t>(removable_.size()); }
   // The i-th removable member, 0 <= i < removableCount().
   std::int32_t removableAt(std::int32_t i) const { return removable_[static_cast<std::size_t>(i)]; }
+  // A uniform removable member, from one bounded draw; removableCount() must be positive.
+  std::int32_t drawRemovable(SplitEngine& engine) const {
+    return removableAt(static_cast<std::int32_t>(engine.below(static_cast<std::uint32_t>(removableCount()))));
+  }
+  // Calls visit(x) for every removable member x, in the order of removableAt.
+  template <class Visit>
+  void forEachRemovable(Visit visit) const {
+    for (const std::int32_t x : removable_) visit(x);
+  }
   // The i-th variable outside S, 0 <= i < variableCount - size().
   std::int32_t outsideAt(std::int32_t i) const { return order_[static_cast<std::size_t>(size_ + i)]; }
   bool contains(std::int32_t v) const { return place_[static_cast<std::size_t>(v)] < size_; }
+  bool removable(std::int32_t v) const { return slot_[static_cast<std::size_t>(v)] >= 0; }
 
   // Takes the removable member x out of S.
   void remove(std::int32_t x);

@@ -7,7 +7,10 @@
 
 #include "estimation/numerics/wide_real.hpp"
 #include "estimation/randomness/split_engine.hpp"
+#include "estimation/splitting/clause_containment.hpp"
 #include "estimation/splitting/cover_state.hpp"
+#include "estimation/splitting/descent_target.hpp"
+#include "estimation/splitting/odds_classes.hpp"
 #include "problem/occurrence_table.hpp"
 #include "problem/problem.hpp"
 
@@ -21,13 +24,19 @@ struct DescentSettings {
   // Walk steps per particle after each removal, >= 0.
   std::int32_t walkSteps = 16;
   // The walk stops, for the rest of a root, at the first size whose estimate falls below this
-  // share of the root's estimate so far (the removals go on: the sizes below stay estimated,
-  // without bias, only with more spread).
+  // share of the root's estimate so far, and so does every watched quantity's term (the
+  // removals go on: the sizes below stay estimated, only with more spread).
   double negligible = 1e-12;
+  // Under per-variable odds: a particle draws the member it loses with its exact chance,
+  // proportional to 1 / R(S - x), while R(S) is below this multiple of the odds' 99th
+  // percentile, and uniformly after (see SizeDescent).
+  double exactRemoval = 8.0;
 };
 
 // One root of the splitting estimator: sequential Monte Carlo down the sizes of the satisfying
-// sets, from the whole set of n variables to sets from which no variable can be removed.
+// sets, from the whole set of n variables to sets from which no variable can be removed; or,
+// with DescentTarget::side failing, through the sets that hold a whole clause (the false
+// variables of the failing assignments), down from the whole set or up from the minimal clauses.
 //
 // Let N(k) be the number of satisfying sets of k variables. For a satisfying set S of size k,
 // let rem(S) be the number of its members whose removal leaves it satisfying. Every pair (S, x)
@@ -43,41 +52,149 @@ struct DescentSettings {
 // and walk between steps on sets of the same size: add a uniform outside variable y, then
 // remove a uniform removable member of S + y (maybe y). The walk's chance of S -> S' equals that
 // of S' -> S (both are 1 / ((n - k) rem(S + y))), so it keeps the uniform law on the sets of
-// each size; resampling and walking change the spread, never the expectation, whatever they
-// are decided from in the past of the root. A particle with no removable member keeps weight
-// 0; the root ends when every particle has.
+// each size; resampling and walking change the spread, never the expectation. A particle with
+// no removable member keeps weight 0; the root ends when every particle has. The sets holding
+// a clause are closed under adding too, their removable members being those whose removal keeps
+// a clause held: the same identity, word for word, estimates their sizes.
 //
-// The root's estimate is sum_k N^(k), at most sum_k C(n, k) = 2^n. Each N^(k) lies between 0
-// and C(n, k), since every factor rem / (n - k + 1) is at most k / (n - k + 1).
+// Under per-variable odds r (DescentTarget::odds) a set weighs W(S) = prod_{v in S} r_v and the
+// root estimates Z_k = sum of W(S) over the sets of size k. Let R(T) = sum of r_y over y outside
+// T. A particle S, drawn with weight W(S), loses a removable member x drawn with chance q(x) and
+// is weighted by 1 / (q(x) R(S - x)): the pair (S, x) then carries W(S) / R(T) = W(T) r_x / R(T)
+// for T = S - x, and summed over the x outside T (every T + x is in the family) that is W(T).
+// So the mean weight estimates Z_(k-1) / Z_k, from Z_n = W(V), and the particles are drawn with
+// weight W at size k - 1. With a uniform q the weight is rem(S) / R(S - x), and with every
+// r_v = 1 this is the step above, R(T) = n - k + 1. Near the whole set R(S) is small and that
+// factor varies as 1 / r_x; so while R(S) is below DescentSettings::exactRemoval times the odds'
+// 99th percentile (and the root still walks), q(x) is proportional to 1 / R(S - x) and the
+// weight is the sum over removable z of 1 / R(S - z), whichever x is drawn (two passes over the
+// removable members). The walk alternates two moves that keep the law W on each size, both
+// drawn exactly through OddsClasses:
+//   - y uniform outside, x a member of S + y with chance proportional to 1 / r_x, which leaves
+//     if it is removable (y leaves otherwise): detailed balance holds with acceptance 1;
+//   - y outside with chance r_y / R(S), x uniform removable in S + y, accepted with chance
+//     min(1, R(S) / R(S + y - x)), near 1 once R is large.
+// R is kept per particle in long double, and summed afresh once the moves since the last sum
+// outnumber the variables outside (amortized O(1) a move).
 //
-// A root costs about P * (n - smallest size) * (1 + 2 walkSteps) moves, each a few operations
-// per clause of the variable moved; memory: P cover states. Nothing is allocated per root.
+// Under odds the weight of each size depends on R(S), a sum over the whole outside set that the
+// walk renews only a few variables per size; the errors of successive sizes then add up rather
+// than average out, and a root's log-variance grows about linearly with the sizes walked times
+// the odds' squared coefficient of variation over (particles x walk steps): harmless on tens of
+// variables, the cost of a 10,000-variable formula (bench/tools/rare_sides: path-holds).
+//
+// The ascent (DescentTarget::ascend, failing side) starts where a rare failure lies: at the
+// minimal clauses (MinimalClauses), the particles drawn among the smallest by weight, whose sum
+// is exact. Up one size, a particle T gains y with chance M(y) and is weighted by
+// 1 / (M(y) rem(T + y)), the backward step being a uniform removable member (rem >= 1 as y is
+// removable): the mean weight estimates the weight of the sets of size j + 1 reached from below.
+// M(y) is proportional to r_y / rem(T + y), so the weight is sum over y outside of
+// r_y / rem(T + y) whichever y is drawn: each y completing no clause gives rem(T) + 1, and only
+// the few that complete one (ClauseContainment::completing) are tried. (With a single y drawn
+// by its odds the rare y that completes a clause would carry most of a step's spread, and the
+// replications that never meet one would report too small an error.) The minimal clauses of
+// size j + 1, not reached from below, join with their exact weight (immigrate: the places are
+// shared between the two in proportion, the newcomers drawn by weight). Near the clauses R(T)
+// is nearly the sum of all odds, so the trouble above does not arise there.
+//
+// The walk stops, for the rest of a root, at the first size whose estimate and whose term of
+// every watched quantity (DescentTarget::watched) fall below `negligible` of their sums so far;
+// the steps go on, so the sizes beyond stay estimated, without bias, only with more spread.
+// Under odds, with watched quantities and on the ascent, one particle drawn by weight then goes
+// on alone (without them, the unweighted descent keeps resampling all of them, as it always has).
+// (Deciding the walk from the root's own past makes the kernels of the later sizes depend on
+// the particles, which can in principle bias the product estimator; the rule only switches the
+// walk off where the rest carries less than about `negligible` of every quantity.)
+//
+// The root's estimate is sum_k Z_k. Unweighted, it is at most sum_k C(n, k) = 2^n and each
+// N^(k) lies between 0 and C(n, k), since every factor rem / (n - k + 1) is at most
+// k / (n - k + 1).
+//
+// A root costs about P * (sizes walked) * (1 + 2 walkSteps) moves, each a few operations per
+// clause of the variable moved (on the failing side, plus the length of each clause that becomes
+// or stops being held), and one move per size beyond; memory: P states (and their odds classes).
+// Nothing is allocated per root.
 class SizeDescent {
  public:
-  // `problem` (without an empty clause) and `table` must outlive the descent.
-  SizeDescent(const Problem& problem, const OccurrenceTable& table, const DescentSettings& settings);
+  // `problem` (without an empty clause, with at least one clause) and `table` must outlive the
+  // descent. The target's odds, when given, hold one entry per variable.
+  SizeDescent(const Problem& problem, const OccurrenceTable& table, const DescentSettings& settings,
+              DescentTarget target = {});
 
   // Called every few sizes with the share of the root done so far (0 to 1), judged from how far
   // the previous root walked.
   using StepProgress = std::function<void(double part)>;
 
-  // Runs one root on `engine`. With `sizes` (n + 1 entries), adds N^(k) to sizes[k] for every
-  // k the root reached. With `progress`, tells it how far the root has gone. Returns the root's
-  // estimate.
+  // Runs one root on `engine`. With `sizes` (n + 1 entries), adds the root's estimate of each
+  // size it reached: on the satisfying side Z_k to sizes[k], on the failing side the estimate
+  // for the sets of j false variables to sizes[n - j] (so that, unweighted, sizes[k] is F(k),
+  // the failing assignments with k true variables). With `progress`, tells it how far the root
+  // has gone. Returns the root's estimate, sum_j Z_j.
   WideReal run(SplitEngine& engine, std::span<WideReal> sizes = {}, const StepProgress* progress = nullptr);
 
-  // The smallest size any particle of the last root reached.
+  // The smallest set of its side any particle of the last root reached (for the failing side:
+  // the smallest set of false variables, a clause).
   std::int32_t smallestSize() const { return smallest_; }
+  // The sizes the last root walked through before its walk stopped.
+  std::int32_t walkedSizes() const { return walkedDown_; }
+  const DescentTarget& target() const { return target_; }
 
  private:
-  void resample(SplitEngine& engine);
+  template <class State, bool Weighted>
+  WideReal descend(std::vector<State>& particles, SplitEngine& engine, std::span<WideReal> sizes,
+                   const StepProgress* progress);
+  template <bool Weighted>
+  WideReal ascend(SplitEngine& engine, std::span<WideReal> sizes, const StepProgress* progress);
+  // Systematic resampling with `points` points (0: one per particle), weights back to 1; the
+  // places of vacant_ from the returned index on are left free (P - points of them).
+  template <class State>
+  std::size_t resample(std::vector<State>& particles, SplitEngine& engine, std::size_t points = 0);
+  // Once the walk has stopped (descent under odds, ascent): one particle drawn by weight goes on
+  // alone, with weight P.
+  template <class State>
+  void collapse(std::vector<State>& particles, SplitEngine& engine);
+  // The ascent's resampling at a size with minimal clauses: `reachedShare` of the places to the
+  // particles reached from below, the rest to minimal clauses of `size`.
+  void immigrate(std::int32_t size, double reachedShare, SplitEngine& engine);
+  // R(S) summed afresh, and R of particle i summed afresh once its moves outnumber the outside.
+  template <class State>
+  long double sumOutside(const State& state) const;
+  template <class State>
+  void refreshOutside(const State& state, std::size_t i);
+  // Under odds: particle i's classes and R set afresh from its state; y into it, x out of it.
+  template <class State>
+  void placeUnderOdds(const State& state, std::size_t i);
+  template <class State>
+  void moveIn(State& state, std::size_t i, std::int32_t y);
+  template <class State>
+  void moveOut(State& state, std::size_t i, std::int32_t x);
+  // The walk steps of particle i under odds.
+  template <class State>
+  void walkUnderOdds(State& state, std::size_t i, SplitEngine& engine);
+  // Whether the estimate `scale` of the current size and its term in every watched quantity are
+  // negligible beside their sums so far (`total`, and the watched sums, which it adds them to).
+  // `up`: the sizes go up (the ascent).
+  bool negligibleHere(const WideReal& scale, const WideReal& total, bool up);
 
   std::int32_t variableCount_;
   DescentSettings settings_;
-  std::vector<CoverState> particles_;
+  DescentTarget target_;
+  std::vector<CoverState> covers_;               // the particles of the satisfying side
+  std::vector<ClauseContainment> containments_;  // those of the failing side
   std::vector<double> weights_;
   std::vector<std::int32_t> offspring_;
   std::vector<std::int32_t> vacant_;
+  WideReal whole_ = 1.0;                  // W of the whole set, Z_n
+  long double exactBelow_ = 0.0L;         // R(S) below which the removal is drawn exactly
+  std::vector<OddsClasses> classes_;      // per particle, under odds: its draws by the odds
+  std::vector<std::int32_t> completing_;  // the ascent's scratch: variables completing a clause
+  std::vector<double> masses_;            // and their terms
+  std::vector<long double> outsideOdds_;  // per particle, R(S), under odds
+  std::vector<std::int32_t> moves_;       // per particle, moves since R(S) was summed afresh
+  std::vector<WideReal> watchStep_;       // per watched quantity: 1 / rho
+  std::vector<WideReal> watchRise_;       // and rho
+  std::vector<WideReal> watchFactor_;     // rho^(k - n) at the current size k
+  std::vector<WideReal> watchTotal_;      // the quantity's terms so far
   std::int32_t smallest_ = 0;
   std::int32_t walkedDown_ = 0;  // sizes the last root walked down, 0 before the first
 };

@@ -15,8 +15,31 @@
 #include "estimation/splitting/size_descent.hpp"
 #include "problem/occurrence_table.hpp"
 #include "problem/problem.hpp"
+#include "problem/variable_probabilities.hpp"
 
 namespace monocount {
+
+// What split's roots estimate besides the count. The default is the count alone.
+struct SplitTargets {
+  // Also, for every root, a root through the failing sets (SizeDescent on DescentSide::failing, up
+  // from the minimal clauses), on streams of its own (StreamUse::failing), so that the satisfying
+  // roots draw the same numbers either way: with recordSizes Replication::failingSizeEstimates,
+  // and the complement (Replication::complement, or under a law LawAnswer::fails).
+  bool failing = false;
+  // A law with a chance per variable (none 0 or 1): the roots then estimate the chance that the
+  // formula holds (and, with `failing`, that it fails) under it instead of the counts, answered
+  // as Replication::laws (one entry). A uniform law leaves the counts, which serve every chance
+  // at once.
+  VariableProbabilities law = VariableProbabilities::uniform(0.5);
+  // The chances p asked for (--probability, or a weighted file's one chance), whose terms the
+  // roots watch before they stop walking (DescentTarget::watched), on each side.
+  std::vector<double> probabilities;
+  // Under a uniform law with `failing`: whether the failing roots must also serve the count's
+  // complement (2^n minus the count) as a quantity of its own (Replication::complement). Off,
+  // they walk only as far as the chances need, and the complement is left to 2^n minus the
+  // count (it is rare only where the count is near 2^n).
+  bool complementOfCount = false;
+};
 
 // The splitting estimator: each root is one size descent (SizeDescent), an unbiased estimate
 // of the count from a few particles that go down from the whole set to the minimal satisfying
@@ -47,7 +70,10 @@ class SplittingEstimator {
   // About what the estimator takes for `problem` on `threads` workers: the occurrence table and
   // each worker's particles (one cover state each) and size sums; nothing grows with the
   // sample size.
-  static MemoryNeed memoryNeeded(const Problem& problem, const DescentSettings& settings = {}, std::int32_t threads = 1);
+  // With `failing`, the failing roots' states and the minimal clauses; with `perVariable`, what a
+  // law with a chance per variable adds.
+  static MemoryNeed memoryNeeded(const Problem& problem, const DescentSettings& settings = {}, std::int32_t threads = 1,
+                                 bool failing = false, bool perVariable = false);
 
   // One replication of `sampleSize` >= 1 independent roots: the mean of their estimates and the
   // relative standard error of that mean. With recordSizes on, also the estimate of N(k) for
@@ -61,6 +87,10 @@ class SplittingEstimator {
   // Off by default; the roots draw the same numbers either way.
   void recordSizes(bool on) { recordSizes_ = on; }
 
+  // What the roots estimate besides the count; set before the first replication. Throws
+  // std::invalid_argument for a per-variable law with a chance of 0 or 1 (see oddsOf).
+  void target(SplitTargets targets);
+
   // Called now and then during a replication with the number of roots finished so far, the
   // share of a root still running included (on the calling thread; across ranks, rank 0's share
   // of the work scaled to the whole).
@@ -69,6 +99,9 @@ class SplittingEstimator {
   const DescentSettings& settings() const { return settings_; }
   // The smallest satisfying set any root of the run has reached so far; n before the first.
   std::int32_t smallestSize() const { return smallest_; }
+  // With the failing side: the largest number of true variables of a failing assignment any root
+  // has reached so far (n minus the smallest clause reached); 0 before the first.
+  std::int32_t largestFailingSize() const { return problem_.variableCount - smallestFailing_; }
 
   // Roots per block for n variables: ceil(2^16 / (n * particles)), at least 1: a block's work
   // dwarfs seeding its generator.
@@ -77,22 +110,38 @@ class SplittingEstimator {
   // When a replication of `roots` roots with these statistics rests on too few of them to trust
   // its RE: the sentence to say so, or nothing. `effective` is (sum of the roots)^2 / (sum of
   // their squares), `largestShare` the largest root over their sum.
-  static std::optional<std::string> fewRootsWarning(std::int64_t roots, double effective, double largestShare);
+  // `what` names the quantity ("estimate", "complement").
+  static std::optional<std::string> fewRootsWarning(std::int64_t roots, double effective, double largestShare,
+                                                    const char* what = "estimate");
 
  private:
   // What one worker changes while it runs roots.
   struct Worker {
     SizeDescent descent;
     std::vector<WideReal> sizes;  // with recordSizes_: the current block's sums of N^(k)
+    std::optional<SizeDescent> failing;  // with targets_.failing
+    std::vector<WideReal> failingSizes;  // and recordSizes_: the block's sums of F^(k)
   };
-  // A block's roots: the statistics of their estimates (Welford, in root order), their sum and
-  // largest, and the smallest satisfying set they reached. Plain data, exchanged between ranks
-  // as bytes.
-  struct RootBlock {
+  // The roots of one side: the statistics of their estimates (Welford, in root order), their
+  // sum and largest.
+  struct SideRoots {
     RunningStatistics roots;
     WideReal sum;
     WideReal largest;
+    void add(const WideReal& estimate);
+  };
+  // A block's roots on each side, and the smallest set of each side they reached. Plain data,
+  // exchanged between ranks as bytes.
+  struct RootBlock {
+    SideRoots satisfying;
+    SideRoots failing;
     std::int32_t smallest = 0;
+    std::int32_t smallestFailing = 0;
+  };
+  // One side's estimate and relative error.
+  struct SideAnswer {
+    WideReal estimate;
+    double relativeError = 0.0;
   };
   // How a replication's roots are cut into blocks, and this rank's share of them.
   struct Blocks {
@@ -108,7 +157,14 @@ class SplittingEstimator {
                      std::int32_t sampleSize, RootProgress* progress) const;
   // The replication of `sampleSize` roots from its blocks, merged in block order, and its
   // per-size sums.
-  Replication summarize(const std::vector<RootBlock>& blocks, const BlockSums* sizes, std::int64_t sampleSize);
+  // With the failing side, its per-size sums too (null without recordSizes).
+  Replication summarize(const std::vector<RootBlock>& blocks, const BlockSums* sizes, const BlockSums* failingSizes,
+                        std::int64_t sampleSize);
+  // One side's estimate and relative error from its roots' statistics, times `base` under a
+  // per-variable law; the few-roots warning into `warnings`, once a run.
+  SideAnswer side(const SideRoots& total, const WideReal& count, const WideReal& base, const char* what,
+                  std::vector<std::string>& warnings);
+  DescentTarget descentTarget(DescentSide side) const;
 
   const Problem& problem_;
   DescentSettings settings_;
@@ -121,7 +177,12 @@ class SplittingEstimator {
   std::int32_t smallest_;
   bool warned_ = false;
   std::unique_ptr<OccurrenceTable> table_;
+  std::shared_ptr<const MinimalClauses> minimal_;  // with the failing side
   bool recordSizes_ = false;
+  SplitTargets targets_;
+  WideReal base_ = 1.0;         // under a per-variable law: what turns a satisfying root into a chance
+  WideReal failingBase_ = 1.0;  // and a failing root
+  std::int32_t smallestFailing_;
   WorkerStates<Worker> workers_;
 };
 
