@@ -159,6 +159,19 @@ TEST(SplittingEstimator, WarnsWhenAFewRootsCarryTheEstimate) {
   EXPECT_TRUE(replicate(poor, 200).warnings.empty());
 }
 
+// The failing side under chances per variable is doubted where their odds are too uneven for
+// its uniform step back, and only there.
+TEST(SplittingEstimator, DoubtsTheComplementUnderUnevenChances) {
+  const auto law = [](std::vector<double> truth) {
+    std::vector<double> falsity;
+    for (const double t : truth) falsity.push_back(1.0 - t);
+    return VariableProbabilities::perVariable(std::move(truth), std::move(falsity));
+  };
+  EXPECT_FALSE(SplittingEstimator::unevenLawWarning(VariableProbabilities::uniform(1e-9), 3));
+  EXPECT_FALSE(SplittingEstimator::unevenLawWarning(law({0.9999, 0.99, 0.5}), 3));  // odds within 1e4
+  EXPECT_TRUE(SplittingEstimator::unevenLawWarning(law({0.9, 0.75, 1e-9}), 3));     // the weighted fixture's
+}
+
 TEST(SplittingEstimator, SameSeedSameRowsOnAnyNumberOfThreads) {
   // Roots on 1, 2 and 5 threads, N(k) too; several blocks of roots per replication.
   for (const Formula& formula : {support::gridVertexCover(6, 6), support::randomMixedCnf(16, 30, 4, 8)}) {

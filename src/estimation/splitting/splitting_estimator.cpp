@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iomanip>
 #include <limits>
 #include <sstream>
 #include <type_traits>
@@ -70,12 +71,31 @@ std::optional<std::string> SplittingEstimator::fewRootsWarning(std::int64_t root
   return text.str();
 }
 
+std::optional<std::string> SplittingEstimator::unevenLawWarning(const VariableProbabilities& law, std::int32_t variableCount) {
+  if (law.isUniform() || variableCount < 2) return std::nullopt;
+  double least = std::numeric_limits<double>::infinity();
+  double most = 0.0;
+  for (std::int32_t v = 0; v < variableCount; ++v) {
+    const double odds = law.falsity(v) / law.truth(v);
+    least = std::min(least, odds);
+    most = std::max(most, odds);
+  }
+  if (!(most > kUnevenOdds * least)) return std::nullopt;
+  std::ostringstream text;
+  text << "split's complement may be too low and its RE too small: the chances of failing range over a factor of "
+       << std::setprecision(2) << most / least
+       << " in odds, and its roots take the failing sets that rest on the least likely clauses too rarely to see "
+          "them; --method crude draws by the chances themselves";
+  return text.str();
+}
+
 void SplittingEstimator::target(SplitTargets targets) {
   targets_ = std::move(targets);
   if (!targets_.law.isUniform()) {
     oddsOf(targets_.law, DescentSide::satisfying, problem_.variableCount);  // throws for a certain variable
     base_ = baseOf(targets_.law, DescentSide::satisfying, problem_.variableCount);
     failingBase_ = baseOf(targets_.law, DescentSide::failing, problem_.variableCount);
+    if (targets_.failing) unevenLaw_ = unevenLawWarning(targets_.law, problem_.variableCount);
   }
 }
 
@@ -260,6 +280,10 @@ Replication SplittingEstimator::summarize(const std::vector<RootBlock>& blocks, 
   const SideAnswer fails = complement ? side(total.failing, count, failingBase_, "complement", result.warnings)
                                       : SideAnswer{WideReal(std::numeric_limits<double>::quiet_NaN()),
                                                    std::numeric_limits<double>::quiet_NaN()};
+  if (complement && unevenLaw_) {
+    result.warnings.push_back(*unevenLaw_);
+    unevenLaw_.reset();
+  }
   if (law) {
     // The chance that the formula holds, and that it fails (NaN without the failing side).
     result.laws.push_back(LawAnswer{holds.estimate, fails.estimate, holds.relativeError, fails.relativeError});

@@ -114,6 +114,15 @@ class SplittingEstimator {
   static std::optional<std::string> fewRootsWarning(std::int64_t roots, double effective, double largestShare,
                                                     const char* what = "estimate");
 
+  // Odds of one variable over another's beyond which the failing side's ascent is not to be
+  // trusted: it adds variables by their odds but takes the step back uniformly, so a failing set
+  // reached mostly from a minimal clause that is rarely drawn (its variables' odds tiny beside
+  // the others') carries a weight that few roots ever meet, and the roots' spread cannot show it.
+  static constexpr double kUnevenOdds = 1e4;
+  // Under a per-variable `law`: the sentence saying that its odds are too uneven for the failing
+  // side (largest over smallest odds beyond kUnevenOdds), or nothing.
+  static std::optional<std::string> unevenLawWarning(const VariableProbabilities& law, std::int32_t variableCount);
+
  private:
   // What one worker changes while it runs roots.
   struct Worker {
@@ -176,6 +185,7 @@ class SplittingEstimator {
   std::uint32_t replication_ = 0;
   std::int32_t smallest_;
   bool warned_ = false;
+  std::optional<std::string> unevenLaw_;  // said with the first replication that answers the failing side
   std::unique_ptr<OccurrenceTable> table_;
   std::shared_ptr<const MinimalClauses> minimal_;  // with the failing side
   bool recordSizes_ = false;
