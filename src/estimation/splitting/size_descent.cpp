@@ -112,8 +112,9 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
   walkedDown_ = 0;
   smallest_ = n;
   for (std::int32_t k = n; k >= 1; --k) {
-    if (progress != nullptr && (n - k) % kReportEvery == kReportEvery - 1) {
-      (*progress)(std::min(0.99, static_cast<double>(n - k) / toGo));
+    if ((n - k) % kReportEvery == kReportEvery - 1) {
+      if (progress != nullptr) (*progress)(std::min(0.99, static_cast<double>(n - k) / toGo));
+      if (abandoned()) return WideReal(0.0);
     }
     double sum = 0.0;
     if constexpr (Weighted) {
@@ -222,8 +223,9 @@ WideReal SizeDescent::ascend(SplitEngine& engine, std::span<WideReal> sizes, con
   walkedDown_ = 0;
   smallest_ = first;
   for (std::int32_t j = first; j < n; ++j) {
-    if (progress != nullptr && (j - first) % kReportEvery == kReportEvery - 1) {
-      (*progress)(std::min(0.99, static_cast<double>(j - first) / toGo));
+    if ((j - first) % kReportEvery == kReportEvery - 1) {
+      if (progress != nullptr) (*progress)(std::min(0.99, static_cast<double>(j - first) / toGo));
+      if (abandoned()) return WideReal(0.0);
     }
     for (std::size_t i = 0; walking && i < count; ++i) {
       if constexpr (Weighted) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "estimation/numerics/wide_real.hpp"
+#include "estimation/parallel/stop_request.hpp"
 #include "estimation/randomness/split_engine.hpp"
 #include "estimation/splitting/clause_containment.hpp"
 #include "estimation/splitting/cover_state.hpp"
@@ -138,8 +139,13 @@ class SizeDescent {
   // The sizes the last root walked through before its walk stopped.
   std::int32_t walkedSizes() const { return walkedDown_; }
   const DescentTarget& target() const { return target_; }
+  // Roots give up every few sizes, returning 0, once `stop` is interrupted (a signal: the
+  // replication under way is dropped, so what a root left undone does not matter); a time limit
+  // lets them finish. Null: never.
+  void abandonOn(const StopRequest* stop) { stop_ = stop; }
 
  private:
+  bool abandoned() const { return stop_ != nullptr && stop_->reason() == StopReason::interrupted; }
   template <class State, bool Weighted>
   WideReal descend(std::vector<State>& particles, SplitEngine& engine, std::span<WideReal> sizes,
                    const StepProgress* progress);
@@ -186,6 +192,7 @@ class SizeDescent {
   std::vector<std::int32_t> vacant_;
   WideReal whole_ = 1.0;                  // W of the whole set, Z_n
   long double exactBelow_ = 0.0L;         // R(S) below which the removal is drawn exactly
+  const StopRequest* stop_ = nullptr;     // see abandonOn
   std::vector<OddsClasses> classes_;      // per particle, under odds: its draws by the odds
   std::vector<std::int32_t> completing_;  // the ascent's scratch: variables completing a clause
   std::vector<double> masses_;            // and their terms

@@ -115,6 +115,8 @@ SplittingEstimator::Worker& SplittingEstimator::worker(std::int32_t index) {
     Worker made{SizeDescent(problem_, *table_, settings_, descentTarget(DescentSide::satisfying)), {}, {}, {}};
     if (recordSizes_) made.sizes.assign(static_cast<std::size_t>(problem_.variableCount) + 1, WideReal());
     if (targets_.failing) made.failing.emplace(problem_, *table_, settings_, descentTarget(DescentSide::failing));
+    made.descent.abandonOn(stop_);
+    if (made.failing) made.failing->abandonOn(stop_);
     return made;
   });
 }
@@ -166,6 +168,7 @@ SplittingEstimator::RootBlock SplittingEstimator::runBlock(Worker& worker, std::
   result.smallest = problem_.variableCount;
   result.smallestFailing = problem_.variableCount;
   for (std::int64_t root = first; root < end; ++root) {
+    if (stop_ != nullptr && stop_->reason() == StopReason::interrupted) break;  // the replication is dropped
     if (progress != nullptr) progress->startRoot(root - first, 0.0, half);
     result.satisfying.add(worker.descent.run(engine, worker.sizes, progress != nullptr ? progress->step() : nullptr));
     result.smallest = std::min(result.smallest, worker.descent.smallestSize());
