@@ -46,6 +46,12 @@ Replication Replication::none() {
   return nothing;
 }
 
+Replication Replication::cutShort(StopReason why) {
+  Replication cut = none();
+  cut.stopped = why;
+  return cut;
+}
+
 std::int32_t CoverLengthCounts::shortest() const {
   for (std::size_t i = 0; i < counts.size(); ++i) {
     if (counts[i] != 0) return first + static_cast<std::int32_t>(i);

@@ -50,6 +50,9 @@ struct Replication {
   // A replication of no samples (N <= 0): estimate and relative error the NaN of 0 / 0, as the
   // classic statistics of no scores give them; nothing else.
   static Replication none();
+  // A replication stopped before it drew a sample, or interrupted (dropped whatever it drew): no
+  // samples, and why it stopped.
+  static Replication cutShort(StopReason why);
 
   WideReal estimate;
   double relativeError = 0.0;

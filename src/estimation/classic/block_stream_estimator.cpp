@@ -94,9 +94,7 @@ Replication BlockStreamEstimator::estimateModelCount(std::int32_t sampleSize) {
   for (const std::uint64_t count : counts_) drawn += count;
   const bool interrupted = onAnyRank(*ranks_, stop_ != nullptr && stop_->reason() == StopReason::interrupted);
   if (drawn == 0 || interrupted) {
-    Replication cut = Replication::none();
-    cut.stopped = interrupted ? StopReason::interrupted : StopReason::timeLimit;
-    return cut;
+    return Replication::cutShort(interrupted ? StopReason::interrupted : StopReason::timeLimit);
   }
   const ScoredSamples scored = scorer_.scoreCounts(counts_, drawn);
   Replication result;

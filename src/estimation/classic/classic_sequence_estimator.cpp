@@ -62,9 +62,7 @@ Replication ClassicSequenceEstimator::sampleAndScore(std::size_t sampleCount, st
     if (onProgress) onProgress(static_cast<double>(done));
   }
   if (done == 0 || (stop_ != nullptr && stop_->reason() == StopReason::interrupted)) {
-    Replication cut = Replication::none();
-    cut.stopped = stop_ != nullptr ? stop_->reason() : StopReason::none;
-    return cut;
+    return Replication::cutShort(stop_ != nullptr ? stop_->reason() : StopReason::none);
   }
   const ScoredSamples scored = scorer_.scoreInOrder(std::span<const Length>(lengths.data(), done), shortest);
   Replication result;

@@ -269,9 +269,7 @@ Replication EvolutionEstimator::estimateModelCount(std::int32_t sampleSize) {
   const auto drawn = static_cast<std::uint64_t>(total.holds.count());
   const bool interrupted = onAnyRank(*ranks_, stop_ != nullptr && stop_->reason() == StopReason::interrupted);
   if (drawn == 0 || interrupted) {
-    Replication cut = Replication::none();
-    cut.stopped = interrupted ? StopReason::interrupted : StopReason::timeLimit;
-    return cut;
+    return Replication::cutShort(interrupted ? StopReason::interrupted : StopReason::timeLimit);
   }
   const WideReal samples(static_cast<double>(drawn));
   const auto relativeError = [&](const RunningStatistics& side) {

@@ -229,9 +229,7 @@ Replication SplittingEstimator::estimateModelCount(std::int32_t sampleSize) {
   for (const RootBlock& block : results) drawn += block.satisfying.roots.count();
   const bool interrupted = onAnyRank(*ranks_, stop_ != nullptr && stop_->reason() == StopReason::interrupted);
   if (drawn == 0 || interrupted) {
-    Replication cut = Replication::none();
-    cut.stopped = interrupted ? StopReason::interrupted : StopReason::timeLimit;
-    return cut;
+    return Replication::cutShort(interrupted ? StopReason::interrupted : StopReason::timeLimit);
   }
   Replication result =
       summarize(results, width > 0 ? &sizes : nullptr, width > 0 && failing ? &failingSizes : nullptr, drawn);
