@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "estimation/splitting/placed_order.hpp"
+
 namespace monocount {
 
 ClauseContainment::ClauseContainment(const Problem& problem, const OccurrenceTable& table)
@@ -83,12 +85,7 @@ void ClauseContainment::assign(std::int32_t c) {
 }
 
 void ClauseContainment::swapInto(std::int32_t v, std::size_t to) {
-  const auto from = static_cast<std::size_t>(place_[static_cast<std::size_t>(v)]);
-  const std::int32_t other = order_[to];
-  order_[from] = other;
-  place_[static_cast<std::size_t>(other)] = static_cast<std::int32_t>(from);
-  order_[to] = v;
-  place_[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(to);
+  placeAt(order_, place_, v, to);
 }
 
 void ClauseContainment::nearIn(std::int32_t c) {

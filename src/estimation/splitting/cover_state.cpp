@@ -2,6 +2,8 @@
 
 #include <numeric>
 
+#include "estimation/splitting/placed_order.hpp"
+
 namespace monocount {
 
 CoverState::CoverState(const Problem& problem, const OccurrenceTable& table)
@@ -58,13 +60,8 @@ std::int32_t CoverState::loneMember(std::int32_t c) const {
 void CoverState::remove(std::int32_t x) {
   unmarkRemovable(x);
   // x leaves the member block: swap it with the last member.
-  const auto from = static_cast<std::size_t>(place_[static_cast<std::size_t>(x)]);
   const auto to = static_cast<std::size_t>(--size_);
-  const std::int32_t other = order_[to];
-  order_[from] = other;
-  place_[static_cast<std::size_t>(other)] = static_cast<std::int32_t>(from);
-  order_[to] = x;
-  place_[static_cast<std::size_t>(x)] = static_cast<std::int32_t>(to);
+  placeAt(order_, place_, x, to);
   for (std::uint32_t i = table_->begin[static_cast<std::size_t>(x)]; i < table_->begin[static_cast<std::size_t>(x) + 1]; ++i) {
     const std::int32_t c = table_->clauses[i];
     if (--members_[static_cast<std::size_t>(c)] != 1) continue;
@@ -80,13 +77,8 @@ void CoverState::add(std::int32_t y) {
     const std::int32_t was = loneMember(c);  // y is not a member yet
     if (--alone_[static_cast<std::size_t>(was)] == 0) markRemovable(was);
   }
-  const auto from = static_cast<std::size_t>(place_[static_cast<std::size_t>(y)]);
   const auto to = static_cast<std::size_t>(size_++);
-  const std::int32_t other = order_[to];
-  order_[from] = other;
-  place_[static_cast<std::size_t>(other)] = static_cast<std::int32_t>(from);
-  order_[to] = y;
-  place_[static_cast<std::size_t>(y)] = static_cast<std::int32_t>(to);
+  placeAt(order_, place_, y, to);
   alone_[static_cast<std::size_t>(y)] = 0;  // every clause of y had a member besides
   markRemovable(y);
 }

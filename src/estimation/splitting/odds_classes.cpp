@@ -5,6 +5,8 @@
 #include <map>
 #include <utility>
 
+#include "estimation/splitting/placed_order.hpp"
+
 namespace monocount {
 
 std::shared_ptr<const OddsClasses::Layout> OddsClasses::layoutOf(std::span<const double> odds) {
@@ -56,23 +58,13 @@ void OddsClasses::fill() {
 void OddsClasses::enter(std::int32_t v) {
   const auto c = static_cast<std::size_t>(layout_->classOf[static_cast<std::size_t>(v)]);
   const auto to = static_cast<std::size_t>(layout_->begin[c] + inside_[c]++);
-  const auto from = static_cast<std::size_t>(place_[static_cast<std::size_t>(v)]);
-  const std::int32_t other = order_[to];
-  order_[from] = other;
-  place_[static_cast<std::size_t>(other)] = static_cast<std::int32_t>(from);
-  order_[to] = v;
-  place_[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(to);
+  placeAt(order_, place_, v, to);
 }
 
 void OddsClasses::leave(std::int32_t v) {
   const auto c = static_cast<std::size_t>(layout_->classOf[static_cast<std::size_t>(v)]);
   const auto to = static_cast<std::size_t>(layout_->begin[c] + --inside_[c]);
-  const auto from = static_cast<std::size_t>(place_[static_cast<std::size_t>(v)]);
-  const std::int32_t other = order_[to];
-  order_[from] = other;
-  place_[static_cast<std::size_t>(other)] = static_cast<std::int32_t>(from);
-  order_[to] = v;
-  place_[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(to);
+  placeAt(order_, place_, v, to);
 }
 
 std::int32_t OddsClasses::drawOutsideByOdds(SplitEngine& engine) const {
