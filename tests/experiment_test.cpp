@@ -150,6 +150,9 @@ TEST(CommandLine, RefusedCommandLinesExit255WithTheOptionsOnStandardError) {
       {"--time-limit 1h --N 1 --R 1 --problem x", "the argument ('1h') for option '--time-limit' is invalid"},
       {"--target-re 1 --N 1 --R 1 --problem x", "the argument ('1') for option '--target-re' is invalid"},
       {"--target-re 0 --N 1 --R 1 --problem x", "the argument ('0') for option '--target-re' is invalid"},
+      {"--particles 0 --N 1 --R 1 --problem x", "the argument ('0') for option '--particles' is invalid"},
+      {"--walk-steps 4097 --N 1 --R 1 --problem x", "the argument ('4097') for option '--walk-steps' is invalid"},
+      {"--walk-steps 8 --N 1 --R 1 --problem x", "--method crude takes neither"},
   };
   for (const Case& c : cases) {
     const Outcome run = monocount(c.arguments);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "estimation/numerics/wide_binomials.hpp"
@@ -13,6 +14,16 @@
 
 namespace monocount {
 namespace {
+
+TEST(DescentSettings, ChosenFromTheNumberOfVariables) {
+  struct Row {
+    std::int32_t variables, particles, walkSteps;
+  };
+  for (const Row row : {Row{256, 32, 16}, Row{961, 8, 64}, Row{3600, 8, 128}, Row{10000, 16, 256}, Row{100000, 16, 256}}) {
+    const DescentSettings chosen = DescentSettings::forVariables(row.variables);
+    EXPECT_EQ(std::pair(chosen.particles, chosen.walkSteps), std::pair(row.particles, row.walkSteps)) << row.variables;
+  }
+}
 
 TEST(SizeDescent, RootsStayWithinTheirBoundsAndRepeatOnTheSameStream) {
   // N^(n) = 1, 0 <= N^(k) <= C(n, k), nothing below the smallest size reached, and the root's

@@ -307,6 +307,8 @@ void runReplications(RunDescription description, const RunContext& context) {
   }
   spreadWork(settings, commandLine, ranks);
   settings.maxWidth = commandLine.maxWidth.value;
+  settings.particles = commandLine.particles.value;
+  settings.walkSteps = commandLine.walkSteps.value;
   settings.memoryLimit = availableMemory().value_or(0);
   // exact and auto: the exact counter's plan, said on standard error before anything runs.
   MethodChoice choice;
@@ -338,6 +340,12 @@ int runWithReport(int argc, const char* const argv[], Report& report, const RunC
     if (variables.count("N") == 0) return report.missingOption(Report::Missing::sampleSize);
     if (variables.count("R") == 0) return report.missingOption(Report::Missing::replications);
     po::notify(variables);
+    const Method method = run.options.method.value;
+    if ((variables.count("particles") != 0 || variables.count("walk-steps") != 0) &&
+        (method == Method::crude || method == Method::exact)) {
+      throw po::error("--particles and --walk-steps set how split runs; --method " +
+                      std::string(methodEntry(method).name) + " takes neither");
+    }
   } catch (const po::error& error) {
     return report.commandLineRefused(error, description);
   }

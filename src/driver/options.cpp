@@ -97,6 +97,20 @@ void validate(boost::any& result, const std::vector<std::string>& values, MaxWid
   result = MaxWidthOption{value};
 }
 
+void validate(boost::any& result, const std::vector<std::string>& values, ParticlesOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  const auto value = static_cast<std::int32_t>(decimalAtMost(text, 4096));
+  if (value < 1) throw po::invalid_option_value(text);
+  result = ParticlesOption{value};
+}
+
+void validate(boost::any& result, const std::vector<std::string>& values, WalkStepsOption*, int) {
+  po::validators::check_first_occurrence(result);
+  const std::string& text = po::validators::get_single_string(values);
+  result = WalkStepsOption{static_cast<std::int32_t>(decimalAtMost(text, 4096))};
+}
+
 void validate(boost::any& result, const std::vector<std::string>& values, TargetOption*, int) {
   po::validators::check_first_occurrence(result);
   const std::string& text = po::validators::get_single_string(values);
@@ -135,6 +149,10 @@ void declareOptions(po::options_description& description, CommandLine& commandLi
       ("max-width", po::value<MaxWidthOption>(&commandLine.maxWidth),
        "The widest tree decomposition the exact method takes, 1 to 63 (default 63); a wider formula is refused "
        "(exact) or sampled by split (auto)")
+      ("particles", po::value<ParticlesOption>(&commandLine.particles),
+       "split: particles per root, 1 to 4096 (default: chosen from the number of variables)")
+      ("walk-steps", po::value<WalkStepsOption>(&commandLine.walkSteps),
+       "split: walk steps per particle and size, 0 to 4096 (default: chosen from the number of variables)")
       ("stream", po::value<std::string>(&commandLine.stream),
        "Also write every finished replication as one JSON line to this file, as it ends (for runs watched "
        "from outside)")

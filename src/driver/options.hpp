@@ -57,6 +57,15 @@ struct MaxWidthOption {
   std::int32_t value = 63;
 };
 
+// The values of --particles (1 to 4096) and --walk-steps (0 to 4096): how each root of split
+// runs; absent (0 and -1), they are chosen from the formula.
+struct ParticlesOption {
+  std::int32_t value = 0;
+};
+struct WalkStepsOption {
+  std::int32_t value = -1;
+};
+
 // Hooks through which Boost.program_options parses these types; a bad value raises
 // boost::program_options::invalid_option_value like any other bad value.
 void validate(boost::any& result, const std::vector<std::string>& values, SeedOption*, int);
@@ -67,6 +76,8 @@ void validate(boost::any& result, const std::vector<std::string>& values, Thread
 void validate(boost::any& result, const std::vector<std::string>& values, TimeLimitOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, TargetOption*, int);
 void validate(boost::any& result, const std::vector<std::string>& values, MaxWidthOption*, int);
+void validate(boost::any& result, const std::vector<std::string>& values, ParticlesOption*, int);
+void validate(boost::any& result, const std::vector<std::string>& values, WalkStepsOption*, int);
 
 // What the command line sets.
 struct CommandLine {
@@ -83,6 +94,8 @@ struct CommandLine {
   TimeLimitOption timeLimit;
   TargetOption target;
   MaxWidthOption maxWidth;
+  ParticlesOption particles;
+  WalkStepsOption walkSteps;
   std::string stream;  // --stream: a file for one JSON line per finished replication; empty: none
 };
 

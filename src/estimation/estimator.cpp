@@ -21,6 +21,14 @@ bool crudeOnBlocks(const EstimatorSettings& settings) {
   return settings.blockStreams || (ranks != nullptr && ranks->size() > 1);
 }
 
+// split's particles and walk steps: those given, the rest chosen from the formula's size.
+DescentSettings descentSettings(const Problem& problem, const EstimatorSettings& settings) {
+  DescentSettings descent = DescentSettings::forVariables(problem.variableCount);
+  if (settings.particles > 0) descent.particles = settings.particles;
+  if (settings.walkSteps >= 0) descent.walkSteps = settings.walkSteps;
+  return descent;
+}
+
 // The laws each replication answers: the weighted formula's own, or those of --probability.
 std::vector<VariableProbabilities> lawsAnswered(const EstimatorSettings& settings) {
   if (settings.weights) return {settings.weights->law};
@@ -80,7 +88,8 @@ Estimator::Methods Estimator::make(const Problem& problem, const EstimatorSettin
   const Parallelism& parallelism = settings.parallelism;
   switch (settings.method) {
     case Method::split:
-      return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, DescentSettings{}, parallelism);
+      return Methods(std::in_place_type<SplittingEstimator>, problem, settings.seed, descentSettings(problem, settings),
+                     parallelism);
     case Method::exact:
     case Method::automatic:
       if (settings.exactPlan == nullptr) throw std::logic_error("the exact method runs on a plan made by Estimator::choose");
@@ -151,7 +160,8 @@ MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettin
   const std::int32_t threads = std::max(settings.parallelism.threads, 1);
   switch (settings.method) {
     case Method::split:
-      return SplittingEstimator::memoryNeeded(problem, DescentSettings{}, threads, splitTargets(settings).failing,
+      return SplittingEstimator::memoryNeeded(problem, descentSettings(problem, settings), threads,
+                                              splitTargets(settings).failing,
                                               splitPerVariable(settings));
     case Method::exact:
     case Method::automatic:

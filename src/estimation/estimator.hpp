@@ -84,6 +84,10 @@ struct EstimatorSettings {
   // the weight of the assignments that falsify the formula (its complement), each factor times
   // a chance under the law; `laws` must then be empty.
   std::optional<FormulaWeights> weights{};
+  // split: the particles per root and walk steps per size, 0 and -1 for the choice made from
+  // the formula (DescentSettings::forVariables).
+  std::int32_t particles = 0;
+  std::int32_t walkSteps = -1;
   // The exact method: the widest decomposition it takes, the memory its tables may use (0: no
   // limit), and, for auto, the estimated CPU seconds up to which it is chosen.
   std::int32_t maxWidth = 63;

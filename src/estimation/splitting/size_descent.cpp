@@ -6,6 +6,16 @@
 
 namespace monocount {
 
+DescentSettings DescentSettings::forVariables(std::int32_t variableCount) {
+  DescentSettings settings;
+  if (variableCount <= 256) return settings;
+  std::int32_t work = 512;  // particles x walk steps: n / 4, a power of two from 512 to 4096
+  while (work < 4096 && work < variableCount / 4) work *= 2;
+  settings.walkSteps = std::min(work / 8, 256);
+  settings.particles = work / settings.walkSteps;
+  return settings;
+}
+
 SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, const DescentSettings& settings,
                          DescentTarget target)
     : variableCount_(table.variableCount), settings_(settings), target_(std::move(target)) {

@@ -17,8 +17,8 @@
 
 namespace monocount {
 
-// How a root of the size descent runs. The defaults are what the README's accuracy and
-// honesty tables were measured with.
+// How a root of the size descent runs. The defaults are what a formula of up to 256 variables
+// runs with (forVariables); the README's accuracy and honesty tables were measured with them.
 struct DescentSettings {
   // Particles per root, >= 1.
   std::int32_t particles = 32;
@@ -32,6 +32,17 @@ struct DescentSettings {
   // proportional to 1 / R(S - x), while R(S) is below this multiple of the odds' 99th
   // percentile, and uniformly after (see SizeDescent).
   double exactRemoval = 8.0;
+
+  // The particles and walk steps a root of an n-variable formula runs with. A root's relative
+  // variance grows about as c n / (particles x walk steps) (c near 0.03 on grids and random
+  // 3-CNF, 0.005 on paths), its cost as n x particles x walk steps, and walk steps are cheaper
+  // than particles (a particle walks while its state is in cache; particles are copied when
+  // resampled). So up to 256 variables 32 particles walk 16 steps (the best measured there);
+  // beyond, 8 particles walk n / 32 steps (rounded up to a power of two, 64 to 256) and, past
+  // 256 steps, 16 particles walk 256: a root's relative variance then stays near 0.1-0.3 on
+  // grids up to 10,000 variables, where the spread of its estimate is light-tailed and the
+  // reported error honest, at about half the work x variance of 32 x 16 (bench/tools/descent_tuning).
+  static DescentSettings forVariables(std::int32_t variableCount);
 };
 
 // One root of the splitting estimator: sequential Monte Carlo down the sizes of the satisfying
