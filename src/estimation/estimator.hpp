@@ -69,10 +69,10 @@ struct EstimatorSettings {
   Method method = Method::crude;
   std::uint32_t seed = 0;
   bool spectrum = false;
-  // The laws under which the run asks how likely the formula holds (--probability). Both
-  // estimators answer them through N(k) and F(k) (spectrum), which needs each law uniform; the
-  // pool weighs them (ProbabilityPool). split runs failing roots for F(k) and watches each
-  // chance on both sides before its roots stop walking.
+  // The laws under which the run asks how likely the formula holds (--probability), each of
+  // one chance for all variables. crude answers both sides of each from every sample's cover
+  // length; split through N(k) and F(k), weighed by the pool (ProbabilityPool), its failing
+  // roots giving F(k) and both kinds of roots watching each chance before they stop walking.
   std::vector<VariableProbabilities> laws{};
   // crude: draw from block streams instead of the classic single sequence (forced when more
   // than one rank shares the run). split always draws from block streams.

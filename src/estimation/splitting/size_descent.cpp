@@ -9,10 +9,9 @@ namespace monocount {
 DescentSettings DescentSettings::forVariables(std::int32_t variableCount) {
   DescentSettings settings;
   if (variableCount <= 256) return settings;
-  std::int32_t work = 512;  // particles x walk steps: n / 4, a power of two from 512 to 4096
-  while (work < 4096 && work < variableCount / 4) work *= 2;
-  settings.walkSteps = std::min(work / 8, 256);
-  settings.particles = work / settings.walkSteps;
+  settings.particles = 8;
+  settings.walkSteps = 64;  // n / 32 rounded up to a power of two, 64 to 256
+  while (settings.walkSteps < 256 && settings.walkSteps < variableCount / 32) settings.walkSteps *= 2;
   return settings;
 }
 

@@ -35,13 +35,13 @@ struct DescentSettings {
 
   // The particles and walk steps a root of an n-variable formula runs with. A root's relative
   // variance grows about as c n / (particles x walk steps) (c near 0.03 on grids and random
-  // 3-CNF, 0.005 on paths), its cost as n x particles x walk steps, and walk steps are cheaper
-  // than particles (a particle walks while its state is in cache; particles are copied when
-  // resampled). So up to 256 variables 32 particles walk 16 steps (the best measured there);
-  // beyond, 8 particles walk n / 32 steps (rounded up to a power of two, 64 to 256) and, past
-  // 256 steps, 16 particles walk 256: a root's relative variance then stays near 0.1-0.3 on
-  // grids up to 10,000 variables, where the spread of its estimate is light-tailed and the
-  // reported error honest, at about half the work x variance of 32 x 16 (bench/tools/descent_tuning).
+  // 3-CNF, 0.005 on paths), its cost as n x particles x walk steps per size, and walk steps are
+  // cheaper than particles (a particle walks while its state is in cache; particles are copied
+  // when resampled). So up to 256 variables 32 particles walk 16 steps (the best measured
+  // there); beyond, 8 particles walk n / 32 steps, rounded up to a power of two from 64 to 256:
+  // a root's relative variance then stays near 0.1 on grids up to 10,000 variables, where its
+  // estimate is light-tailed and the reported error honest, at half the work x variance of
+  // 32 x 16 or less (bench/tools/descent_tuning).
   static DescentSettings forVariables(std::int32_t variableCount);
 };
 
