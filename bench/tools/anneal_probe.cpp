@@ -111,15 +111,22 @@ class ChanceLine {
   // Variable v's chance at s (per-variable line).
   double chance(double s, std::int32_t v) const { return logistic(startLogOdds_ + s * slope(v)); }
 
-  // ln pi_s'(S) / pi_s(S) (unnormalized laws) for a set of `size` members whose statistic
-  // (the sum of slope over its members, per-variable line) is `statistic`.
-  double logRatio(double s, double next, std::int32_t size, double statistic) const {
+  // ln pi_s'(S) / pi_s(S) (unnormalized laws) is bySize |S| + byStatistic T(S) + constant, T(S)
+  // the sum of slope over the members of S (per-variable line). The constant is common to all
+  // sets; it costs O(n) on the per-variable line, so only when `withConstant`.
+  struct StepRatio {
+    double bySize = 0.0;
+    double byStatistic = 0.0;
+    double constant = 0.0;
+  };
+  StepRatio stepRatio(double s, double next, bool withConstant) const {
     if (uniform()) {
       const auto [p, q] = chance(s);
       const auto [pNext, qNext] = chance(next);
-      return size * std::log(pNext / p) + (n_ - size) * std::log(qNext / q);
+      const double out = std::log(qNext / q);
+      return {std::log(pNext / p) - out, 0.0, n_ * out};
     }
-    return (next - s) * statistic - (logNormalizer(next) - logNormalizer(s));
+    return {0.0, next - s, withConstant ? logNormalizer(s) - logNormalizer(next) : 0.0};
   }
 
   // The conditional effective sample size over P that the step s -> next would leave to exact
@@ -280,15 +287,17 @@ class Root {
     return std::max(low, s + 1e-12);
   }
 
-  // Fills logRatios_ for the step s -> next and returns their maximum.
+  // Fills logRatios_ for the step s -> next (without their common constant) and returns their
+  // maximum.
   double fillLogRatios(double s, double next) {
+    const ChanceLine::StepRatio ratio = line_.stepRatio(s, next, false);
     double largest = -INFINITY;
     for (std::size_t i = 0; i < particles_.size(); ++i) {
       if (weights_[i] == 0.0) {
         logRatios_[i] = -INFINITY;
         continue;
       }
-      logRatios_[i] = line_.logRatio(s, next, particles_[i].state.size(), particles_[i].statistic);
+      logRatios_[i] = ratio.bySize * particles_[i].state.size() + ratio.byStatistic * particles_[i].statistic;
       largest = std::max(largest, logRatios_[i]);
     }
     return largest;
@@ -317,7 +326,7 @@ class Root {
       weights_[i] *= std::exp(logRatios_[i] - largest);
       sum += weights_[i];
     }
-    return largest + std::log(sum / static_cast<double>(particles_.size()));
+    return line_.stepRatio(s, next, true).constant + largest + std::log(sum / static_cast<double>(particles_.size()));
   }
 
   // Scales the weights to mean 1.
