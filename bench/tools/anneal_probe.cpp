@@ -111,22 +111,29 @@ class ChanceLine {
   // Variable v's chance at s (per-variable line).
   double chance(double s, std::int32_t v) const { return logistic(startLogOdds_ + s * slope(v)); }
 
-  // ln pi_s'(S) / pi_s(S) (unnormalized laws) is bySize |S| + byStatistic T(S) + constant, T(S)
-  // the sum of slope over the members of S (per-variable line). The constant is common to all
-  // sets; it costs O(n) on the per-variable line, so only when `withConstant`.
+  // ln pi_s'(S) / pi_s(S) (unnormalized laws) is bySize |S| + byStatistic T(S) + A(s) - A(s'),
+  // T(S) the sum of slope over the members of S (per-variable line) and A the log-normalizer.
+  // The A terms are common to all sets and telescope over a root: they enter once, as
+  // A(0) - A(1) (logNormalizer).
   struct StepRatio {
     double bySize = 0.0;
     double byStatistic = 0.0;
-    double constant = 0.0;
   };
-  StepRatio stepRatio(double s, double next, bool withConstant) const {
+  StepRatio stepRatio(double s, double next) const {
     if (uniform()) {
       const auto [p, q] = chance(s);
       const auto [pNext, qNext] = chance(next);
-      const double out = std::log(qNext / q);
-      return {std::log(pNext / p) - out, 0.0, n_ * out};
+      return {std::log(pNext / p) - std::log(qNext / q), 0.0};
     }
-    return {0.0, next - s, withConstant ? logNormalizer(s) - logNormalizer(next) : 0.0};
+    return {0.0, next - s};
+  }
+
+  // A(s) = -sum_v ln(1 - p_v(s)), so that ln pi_s(S) = sum over members of the log-odds - A(s).
+  double logNormalizer(double s) const {
+    if (uniform()) return -n_ * std::log(chance(s).second);
+    double sum = 0.0;
+    for (const double slope : slope_) sum += softplus(startLogOdds_ + s * slope);
+    return sum;
   }
 
   // The conditional effective sample size over P that the step s -> next would leave to exact
@@ -152,13 +159,6 @@ class ChanceLine {
   }
 
  private:
-  // sum_v ln(1 + e^(logodds_v(s))): the law's normalizer on the log-odds line.
-  double logNormalizer(double s) const {
-    double sum = 0.0;
-    for (const double slope : slope_) sum += softplus(startLogOdds_ + s * slope);
-    return sum;
-  }
-
   std::int32_t n_;
   bool arcsin_;
   double startLogOdds_;
@@ -221,7 +221,6 @@ class Root {
     weights_.resize(particles_.size());
     logRatios_.resize(particles_.size());
     offspring_.resize(particles_.size());
-    chances_.resize(static_cast<std::size_t>(n_));
   }
 
   RootResult run(SplitEngine& engine) {
@@ -268,7 +267,7 @@ class Root {
       s = next;
       ++result.steps;
     }
-    result.logEstimate = logEstimate;
+    result.logEstimate = logEstimate + line_.logNormalizer(0.0) - line_.logNormalizer(1.0);
     return result;
   }
 
@@ -290,7 +289,7 @@ class Root {
   // Fills logRatios_ for the step s -> next (without their common constant) and returns their
   // maximum.
   double fillLogRatios(double s, double next) {
-    const ChanceLine::StepRatio ratio = line_.stepRatio(s, next, false);
+    const ChanceLine::StepRatio ratio = line_.stepRatio(s, next);
     double largest = -INFINITY;
     for (std::size_t i = 0; i < particles_.size(); ++i) {
       if (weights_[i] == 0.0) {
@@ -318,7 +317,7 @@ class Root {
   }
 
   // Multiplies the weights by the ratios of s -> next; returns the log of the step's factor
-  // (weights have mean 1 on entry).
+  // but for its A terms (weights have mean 1 on entry).
   double reweigh(double s, double next) {
     const double largest = fillLogRatios(s, next);
     double sum = 0.0;
@@ -326,7 +325,7 @@ class Root {
       weights_[i] *= std::exp(logRatios_[i] - largest);
       sum += weights_[i];
     }
-    return line_.stepRatio(s, next, true).constant + largest + std::log(sum / static_cast<double>(particles_.size()));
+    return largest + std::log(sum / static_cast<double>(particles_.size()));
   }
 
   // Scales the weights to mean 1.
@@ -386,18 +385,16 @@ class Root {
       }
       return;
     }
-    for (std::int32_t v = 0; v < n_; ++v) chances_[static_cast<std::size_t>(v)] = line_.chance(next, v);
     for (Particle& particle : particles_) {
       CoverState& state = particle.state;
       for (std::int64_t m = 0; m < moves; ++m) {
         const auto v = static_cast<std::int32_t>(engine.below(n));
-        const double p = chances_[static_cast<std::size_t>(v)];
         if (!state.contains(v)) {
-          if (engine.unit() < p) {
+          if (engine.unit() < line_.chance(next, v)) {
             state.add(v);
             particle.statistic += line_.slope(v);
           }
-        } else if (state.removable(v) && engine.unit() >= p) {
+        } else if (state.removable(v) && engine.unit() >= line_.chance(next, v)) {
           state.remove(v);
           particle.statistic -= line_.slope(v);
         }
@@ -412,7 +409,6 @@ class Root {
   std::vector<double> weights_;
   std::vector<double> logRatios_;
   std::vector<std::int32_t> offspring_;
-  std::vector<double> chances_;
 };
 
 // True when the formula is a path's vertex covers: clause i is {i, i + 1}.
