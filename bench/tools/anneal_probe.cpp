@@ -38,6 +38,15 @@
 // relative variance of one root, the CPU seconds per root and their product (the CPU time a
 // replication needs for an RE of 1), then the mean number of steps and resamplings per root,
 // the spread (sd) of ln(root / mean), and the deviation from the reference.
+//
+// What it showed (one core, beside descent_tuning in the same run): fixed schedules agree
+// with exact counts within 1.5 standard errors on small formulas; adaptive ones fall 1-4 % low
+// at 64 particles and 5-12 % at 8. The relative variance of a root is set by the total moves,
+// not by how they are split between steps and moves per step: the heat-bath chain lags behind
+// the moving law by about n moves, so a root needs about n^2 moves for a relative variance of
+// order 1, whatever n, and its work x variance grows as n^2 with a constant 20-300 times the
+// size descent's (grids 8 x 8 to 100 x 100, the 10,000-variable path, one chance or one per
+// variable).
 
 #include <time.h>
 
