@@ -4,13 +4,16 @@
 # numbers for paths, tree and band counts by dynamic programming, a fit of log10 of the count
 # beyond the transfer matrices' reach). One core (--threads 1).
 #
-#   bench/targets.sh [BUILD_DIR] [accuracy|honesty|all]    (defaults: ./build, all)
+#   bench/targets.sh [BUILD_DIR] [accuracy|honesty|all|scale|scale-honesty]    (defaults: ./build, all)
 #
 # accuracy: R = 10 replications per formula; prints the pooled estimate's error in % and in
 #           pooled standard errors, and the CPU seconds of all ten.
 # honesty:  R = 40 replications per formula; prints the standard deviation of the estimates
 #           over the mean reported RE (honest: about 1) and the share of replications whose
 #           truth lies within 2 reported standard errors (honest: about 95 %).
+# scale:    the 100 x 100 grid, the 60 x 60 grid at a pooled RE of 0.5 % and the path of 100,000
+#           variables, R = 10 (about 10, 11 and 40 CPU minutes); scale-honesty: the two grids
+#           at R = 40 (about 40 and 45 CPU minutes). Not part of "all".
 # Each line names the formula, N and R. About 10 CPU minutes for accuracy, 15 for honesty.
 set -euo pipefail
 build=${1:-build}
@@ -63,4 +66,16 @@ if [[ $mode == honesty || $mode == all ]]; then
   run tree_5000 30 40 tree 5000 2
   run banded3_5000 30 40 banded 5000 9000 3 12 2
   run path_10000 15 40 path 10000
+fi
+if [[ $mode == scale ]]; then
+  echo "at scale (R = 10; targets: 100 x 100 within 5 % in 600 s, 60 x 60 within 1 % with a pooled RE of"
+  echo "at most 0.5 % in 600 s, path 100000 within 10 % in 1800 s)"
+  run grid_100x100 40 10 grid 100 100
+  run grid_60x60 400 10 grid 60 60
+  run path_100000 2 10 path 100000
+fi
+if [[ $mode == scale-honesty ]]; then
+  echo "honesty at scale (R = 40)"
+  run grid_100x100 40 40 grid 100 100
+  run grid_60x60 100 40 grid 60 60
 fi
