@@ -13,7 +13,7 @@
 #           truth lies within 2 reported standard errors (honest: about 95 %).
 # scale:    the 100 x 100 grid, the 60 x 60 grid at a pooled RE of 0.5 % and the path of 100,000
 #           variables, R = 10 (about 10, 11 and 40 CPU minutes); scale-honesty: the two grids
-#           at R = 40 (about 40 and 45 CPU minutes). Not part of "all".
+#           at R = 40 (about 18 and 6 CPU minutes). Not part of "all".
 # Each line names the formula, N and R. About 10 CPU minutes for accuracy, 15 for honesty.
 set -euo pipefail
 build=${1:-build}
@@ -76,6 +76,6 @@ if [[ $mode == scale ]]; then
 fi
 if [[ $mode == scale-honesty ]]; then
   echo "honesty at scale (R = 40)"
-  run grid_100x100 40 40 grid 100 100
-  run grid_60x60 100 40 grid 60 60
+  run grid_100x100 20 40 grid 100 100
+  run grid_60x60 50 40 grid 60 60
 fi

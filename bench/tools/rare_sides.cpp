@@ -182,7 +182,7 @@ const std::map<std::string, Case>& cases() {
         40, kFewSteps}},
       {"dodeca-1e-6",
        {[] { return dodecahedronSetup(std::vector<double>(30, 1e-6), 2.0000060000180e-18, "dodecahedron_exact uniform 1e-6"); },
-        40, kFewSteps}},
+        60, kFewSteps}},
       {"dodeca-links",
        {[] {
           return dodecahedronSetup(bench::logUniformChances(30, 1e-4, 1e-2, 1), 6.4048886337713e-10,
