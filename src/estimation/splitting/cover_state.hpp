@@ -19,7 +19,13 @@ namespace monocount {
 // a member scans a clause only when its count falls to 1 (to find the one left), adding a
 // variable only when a count rises to 2 (to find the one that was alone).
 //
-// Memory: five integers per variable and one per clause. Copying a state into another of the
+// A move touches a variable's place and its count together, and a member's count is only read
+// while it is positive (then it is not removable) or zero (then its slot in the removable list
+// is what matters): so one integer holds either, and the two integers of a variable lie side
+// by side, the variable and its neighbours in the formula on one cache line where their
+// numbers are close.
+//
+// Memory: four integers per variable and one per clause. Copying a state into another of the
 // same problem allocates nothing.
 class CoverState {
  public:
@@ -45,8 +51,8 @@ class CoverState {
   }
   // The i-th variable outside S, 0 <= i < variableCount - size().
   std::int32_t outsideAt(std::int32_t i) const { return order_[static_cast<std::size_t>(size_ + i)]; }
-  bool contains(std::int32_t v) const { return place_[static_cast<std::size_t>(v)] < size_; }
-  bool removable(std::int32_t v) const { return slot_[static_cast<std::size_t>(v)] >= 0; }
+  bool contains(std::int32_t v) const { return at(v).place < size_; }
+  bool removable(std::int32_t v) const { return at(v).mark >= 0; }
 
   // Takes the removable member x out of S.
   void remove(std::int32_t x);
@@ -54,6 +60,15 @@ class CoverState {
   void add(std::int32_t y);
 
  private:
+  // What a state keeps of one variable.
+  struct Entry {
+    std::int32_t place;  // in order_
+    // A removable member's slot in removable_; for the other members minus the number of
+    // clauses in which the member is alone; -1 outside S.
+    std::int32_t mark;
+  };
+  Entry& at(std::int32_t v) { return entries_[static_cast<std::size_t>(v)]; }
+  const Entry& at(std::int32_t v) const { return entries_[static_cast<std::size_t>(v)]; }
   void markRemovable(std::int32_t v);
   void unmarkRemovable(std::int32_t v);
   // The member of S in clause c when it has exactly one.
@@ -63,10 +78,8 @@ class CoverState {
   const OccurrenceTable* table_;
   std::int32_t size_ = 0;
   std::vector<std::int32_t> order_;      // members first (order_[0 .. size_)), then the rest
-  std::vector<std::int32_t> place_;      // of every variable in order_
-  std::vector<std::int32_t> alone_;      // per member: clauses in which it is the only member
+  std::vector<Entry> entries_;           // per variable
   std::vector<std::int32_t> removable_;  // the removable members, in no particular order
-  std::vector<std::int32_t> slot_;       // of every removable member in removable_, -1 for the rest
   std::vector<std::int32_t> members_;    // per clause: its distinct variables in S
 };
 
