@@ -1,49 +1,77 @@
 #include "estimation/splitting/cover_state.hpp"
 
-#include <numeric>
-
-#include "estimation/splitting/placed_order.hpp"
+#include <algorithm>
 
 namespace monocount {
 
 CoverState::CoverState(const Problem& problem, const OccurrenceTable& table)
-    : problem_(&problem),
-      table_(&table),
-      order_(static_cast<std::size_t>(table.variableCount)),
-      entries_(order_.size()),
-      members_(static_cast<std::size_t>(table.clauseCount)) {
-  removable_.reserve(order_.size());
+    : problem_(&problem), table_(&table), lists_(static_cast<std::size_t>(table.variableCount)) {
+  // A clause's count goes to the block of its first variable.
+  const auto n = static_cast<std::size_t>(table.variableCount);
+  auto layout = std::make_shared<Layout>();
+  std::vector<std::int32_t> owned(n + 1, 0);
+  for (std::int32_t c = 0; c < table.clauseCount; ++c) ++owned[static_cast<std::size_t>(problem.clause(c).front())];
+  layout->block.resize(n + 1);
+  std::int32_t next = 0;
+  for (std::size_t v = 0; v <= n; ++v) {
+    layout->block[v] = next;
+    next += 2 + owned[v];
+  }
+  std::vector<std::int32_t> cellOf(static_cast<std::size_t>(table.clauseCount));
+  std::vector<std::int32_t> filled(n, 2);
+  for (std::int32_t c = 0; c < table.clauseCount; ++c) {
+    const auto v = static_cast<std::size_t>(problem.clause(c).front());
+    cellOf[static_cast<std::size_t>(c)] = layout->block[v] + filled[v]++;
+  }
+  layout->counted.resize(table.clauses.size());
+  for (std::size_t i = 0; i < table.clauses.size(); ++i) {
+    layout->counted[i] = cellOf[static_cast<std::size_t>(table.clauses[i])];
+  }
+  cells_.resize(static_cast<std::size_t>(layout->block[n]));
+  layout_ = std::move(layout);
   fill();
+}
+
+CoverState& CoverState::operator=(const CoverState& other) {
+  if (this == &other) return *this;
+  size_ = other.size_;
+  removableCount_ = other.removableCount_;
+  const auto removable = static_cast<std::ptrdiff_t>(removableCount_);
+  std::copy(other.lists_.begin(), other.lists_.begin() + removable, lists_.begin());
+  const auto size = static_cast<std::ptrdiff_t>(size_);
+  std::copy(other.lists_.begin() + size, other.lists_.end(), lists_.begin() + size);
+  std::copy(other.cells_.begin(), other.cells_.end(), cells_.begin());
+  return *this;
 }
 
 void CoverState::fill() {
   const std::int32_t n = table_->variableCount;
   size_ = n;
-  std::iota(order_.begin(), order_.end(), 0);
-  members_.assign(table_->clauseSizes.begin(), table_->clauseSizes.end());
-  removable_.clear();
+  removableCount_ = 0;
+  for (std::uint32_t i = 0; i < table_->clauses.size(); ++i) {
+    count(i) = table_->clauseSizes[static_cast<std::size_t>(table_->clauses[i])];
+  }
   for (std::int32_t v = 0; v < n; ++v) {
     std::int32_t alone = 0;
     for (std::uint32_t i = table_->begin[static_cast<std::size_t>(v)]; i < table_->begin[static_cast<std::size_t>(v) + 1]; ++i) {
-      if (members_[static_cast<std::size_t>(table_->clauses[i])] == 1) ++alone;
+      if (count(i) == 1) ++alone;
     }
-    at(v) = {v, -alone};
+    place(v) = 0;
+    mark(v) = -alone;
     if (alone == 0) markRemovable(v);
   }
 }
 
 void CoverState::markRemovable(std::int32_t v) {
-  at(v).mark = static_cast<std::int32_t>(removable_.size());
-  removable_.push_back(v);  // never beyond the capacity reserved: at most n members
+  mark(v) = removableCount_;
+  lists_[static_cast<std::size_t>(removableCount_++)] = v;  // below size_: removable members are members
 }
 
 void CoverState::unmarkRemovable(std::int32_t v) {
-  std::int32_t& mark = at(v).mark;
-  const std::int32_t last = removable_.back();
-  removable_[static_cast<std::size_t>(mark)] = last;
-  at(last).mark = mark;
-  removable_.pop_back();
-  mark = -1;
+  const std::int32_t slot = mark(v);
+  const std::int32_t last = lists_[static_cast<std::size_t>(--removableCount_)];
+  lists_[static_cast<std::size_t>(slot)] = last;
+  mark(last) = slot;
 }
 
 std::int32_t CoverState::loneMember(std::int32_t c) const {
@@ -54,32 +82,36 @@ std::int32_t CoverState::loneMember(std::int32_t c) const {
 }
 
 void CoverState::remove(std::int32_t x) {
-  unmarkRemovable(x);  // x is outside from here on: its mark stays -1
-  // x leaves the member block: swap it with the last member.
-  const auto to = static_cast<std::size_t>(--size_);
-  placeAt(order_, [this](std::int32_t u) -> std::int32_t& { return at(u).place; }, x, to);
+  unmarkRemovable(x);
+  // x comes first among the outside, at the place the last member leaves.
+  mark(x) = kOutside;
+  place(x) = --size_;
+  lists_[static_cast<std::size_t>(size_)] = x;
   for (std::uint32_t i = table_->begin[static_cast<std::size_t>(x)]; i < table_->begin[static_cast<std::size_t>(x) + 1]; ++i) {
-    const std::int32_t c = table_->clauses[i];
-    if (--members_[static_cast<std::size_t>(c)] != 1) continue;
-    // The member left is now alone in c: removable no more, or alone in one clause more.
-    const std::int32_t last = loneMember(c);
-    if (at(last).mark >= 0) {
+    if (--count(i) != 1) continue;
+    // The member left is now alone in the clause: removable no more, or alone in one more.
+    const std::int32_t last = loneMember(table_->clauses[i]);
+    std::int32_t& lastMark = mark(last);
+    if (lastMark >= 0) {
       unmarkRemovable(last);
+      lastMark = -1;
     } else {
-      --at(last).mark;
+      --lastMark;
     }
   }
 }
 
 void CoverState::add(std::int32_t y) {
   for (std::uint32_t i = table_->begin[static_cast<std::size_t>(y)]; i < table_->begin[static_cast<std::size_t>(y) + 1]; ++i) {
-    const std::int32_t c = table_->clauses[i];
-    if (members_[static_cast<std::size_t>(c)]++ != 1) continue;
-    const std::int32_t was = loneMember(c);  // y is not a member yet
-    if (++at(was).mark == 0) markRemovable(was);
+    if (count(i)++ != 1) continue;
+    const std::int32_t was = loneMember(table_->clauses[i]);  // y is not a member yet
+    if (++mark(was) == 0) markRemovable(was);
   }
-  const auto to = static_cast<std::size_t>(size_++);
-  placeAt(order_, [this](std::int32_t u) -> std::int32_t& { return at(u).place; }, y, to);
+  // The first outside variable takes y's place.
+  const std::int32_t at = place(y);
+  const std::int32_t first = lists_[static_cast<std::size_t>(size_++)];
+  lists_[static_cast<std::size_t>(at)] = first;
+  place(first) = at;
   markRemovable(y);  // every clause of y had a member besides
 }
 

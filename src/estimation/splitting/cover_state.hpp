@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "estimation/randomness/split_engine.hpp"
@@ -19,27 +20,36 @@ namespace monocount {
 // a member scans a clause only when its count falls to 1 (to find the one left), adding a
 // variable only when a count rises to 2 (to find the one that was alone).
 //
-// A move touches a variable's place and its count together, and a member's count is only read
-// while it is positive (then it is not removable) or zero (then its slot in the removable list
-// is what matters): so one integer holds either, and the two integers of a variable lie side
-// by side, the variable and its neighbours in the formula on one cache line where their
-// numbers are close.
+// Laid out for the cache, as the particles of a large formula do not fit in it and a move is
+// a handful of misses: one array holds the removable members from its front and the outside
+// variables at its back (positions size() .. n); another holds, per variable, a block of its
+// place in that list (while outside), its mark (a removable member's slot in the list; minus
+// the clauses in which a member is alone; or a mark for outside), and the counts of the
+// clauses whose first variable it is. A move thus reads the moved variable, its clauses'
+// counts and their variables' marks from the blocks of those variables, on one cache line
+// each where their numbers are close. The outside list keeps the order of an array of all
+// variables with the members first: a variable that leaves comes first among the outside, and
+// one that enters gives its place to the first.
 //
-// Memory: four integers per variable and one per clause. Copying a state into another of the
-// same problem allocates nothing.
+// Memory: three integers per variable and one per clause, besides an index shared by the
+// copies. Copying a state into another of the same problem allocates nothing and copies the
+// live part of the lists only.
 class CoverState {
  public:
   // The whole set: every variable in S. `problem` and `table` must outlive the state, and the
   // problem must have no empty clause.
   CoverState(const Problem& problem, const OccurrenceTable& table);
+  CoverState(const CoverState&) = default;
+  // `other` must be a state of the same problem.
+  CoverState& operator=(const CoverState& other);
 
   // Back to the whole set, without allocating.
   void fill();
 
   std::int32_t size() const { return size_; }
-  std::int32_t removableCount() const { return static_cast<std::int32_t>(removable_.size()); }
+  std::int32_t removableCount() const { return removableCount_; }
   // The i-th removable member, 0 <= i < removableCount().
-  std::int32_t removableAt(std::int32_t i) const { return removable_[static_cast<std::size_t>(i)]; }
+  std::int32_t removableAt(std::int32_t i) const { return lists_[static_cast<std::size_t>(i)]; }
   // A uniform removable member, from one bounded draw; removableCount() must be positive.
   std::int32_t drawRemovable(SplitEngine& engine) const {
     return removableAt(static_cast<std::int32_t>(engine.below(static_cast<std::uint32_t>(removableCount()))));
@@ -47,12 +57,12 @@ class CoverState {
   // Calls visit(x) for every removable member x, in the order of removableAt.
   template <class Visit>
   void forEachRemovable(Visit visit) const {
-    for (const std::int32_t x : removable_) visit(x);
+    for (std::int32_t i = 0; i < removableCount_; ++i) visit(lists_[static_cast<std::size_t>(i)]);
   }
   // The i-th variable outside S, 0 <= i < variableCount - size().
-  std::int32_t outsideAt(std::int32_t i) const { return order_[static_cast<std::size_t>(size_ + i)]; }
-  bool contains(std::int32_t v) const { return at(v).place < size_; }
-  bool removable(std::int32_t v) const { return at(v).mark >= 0; }
+  std::int32_t outsideAt(std::int32_t i) const { return lists_[static_cast<std::size_t>(size_ + i)]; }
+  bool contains(std::int32_t v) const { return mark(v) != kOutside; }
+  bool removable(std::int32_t v) const { return mark(v) >= 0; }
 
   // Takes the removable member x out of S.
   void remove(std::int32_t x);
@@ -60,27 +70,35 @@ class CoverState {
   void add(std::int32_t y);
 
  private:
-  // What a state keeps of one variable.
-  struct Entry {
-    std::int32_t place;  // in order_
-    // A removable member's slot in removable_; for the other members minus the number of
-    // clauses in which the member is alone; -1 outside S.
-    std::int32_t mark;
+  // Where each variable's block and each clause's count lie in cells_: the same for every
+  // state of a problem.
+  struct Layout {
+    std::vector<std::int32_t> block;    // per variable: its place, then its mark, then its clauses' counts
+    std::vector<std::int32_t> counted;  // per occurrence of a variable in table.clauses: the clause's count
   };
-  Entry& at(std::int32_t v) { return entries_[static_cast<std::size_t>(v)]; }
-  const Entry& at(std::int32_t v) const { return entries_[static_cast<std::size_t>(v)]; }
+  static constexpr std::int32_t kOutside = INT32_MIN;  // the mark of a variable outside S
+
+  std::int32_t& place(std::int32_t v) { return cells_[static_cast<std::size_t>(layout_->block[static_cast<std::size_t>(v)])]; }
+  std::int32_t& mark(std::int32_t v) { return cells_[static_cast<std::size_t>(layout_->block[static_cast<std::size_t>(v)]) + 1]; }
+  std::int32_t mark(std::int32_t v) const {
+    return cells_[static_cast<std::size_t>(layout_->block[static_cast<std::size_t>(v)]) + 1];
+  }
+  std::int32_t& count(std::uint32_t occurrence) {
+    return cells_[static_cast<std::size_t>(layout_->counted[occurrence])];
+  }
   void markRemovable(std::int32_t v);
+  // Takes the removable member v off the list; its mark is left to the caller.
   void unmarkRemovable(std::int32_t v);
   // The member of S in clause c when it has exactly one.
   std::int32_t loneMember(std::int32_t c) const;
 
   const Problem* problem_;
   const OccurrenceTable* table_;
+  std::shared_ptr<const Layout> layout_;
   std::int32_t size_ = 0;
-  std::vector<std::int32_t> order_;      // members first (order_[0 .. size_)), then the rest
-  std::vector<Entry> entries_;           // per variable
-  std::vector<std::int32_t> removable_;  // the removable members, in no particular order
-  std::vector<std::int32_t> members_;    // per clause: its distinct variables in S
+  std::int32_t removableCount_ = 0;
+  std::vector<std::int32_t> lists_;  // the removable members (lists_[0 .. removableCount_)), the outside (lists_[size_ .. n))
+  std::vector<std::int32_t> cells_;  // the blocks of the variables
 };
 
 }  // namespace monocount
