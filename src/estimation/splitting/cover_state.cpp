@@ -5,30 +5,11 @@
 namespace monocount {
 
 CoverState::CoverState(const Problem& problem, const OccurrenceTable& table)
-    : problem_(&problem), table_(&table), lists_(static_cast<std::size_t>(table.variableCount)) {
-  // A clause's count goes to the block of its first variable.
-  const auto n = static_cast<std::size_t>(table.variableCount);
-  auto layout = std::make_shared<Layout>();
-  std::vector<std::int32_t> owned(n + 1, 0);
-  for (std::int32_t c = 0; c < table.clauseCount; ++c) ++owned[static_cast<std::size_t>(problem.clause(c).front())];
-  layout->block.resize(n + 1);
-  std::int32_t next = 0;
-  for (std::size_t v = 0; v <= n; ++v) {
-    layout->block[v] = next;
-    next += 2 + owned[v];
-  }
-  std::vector<std::int32_t> cellOf(static_cast<std::size_t>(table.clauseCount));
-  std::vector<std::int32_t> filled(n, 2);
-  for (std::int32_t c = 0; c < table.clauseCount; ++c) {
-    const auto v = static_cast<std::size_t>(problem.clause(c).front());
-    cellOf[static_cast<std::size_t>(c)] = layout->block[v] + filled[v]++;
-  }
-  layout->counted.resize(table.clauses.size());
-  for (std::size_t i = 0; i < table.clauses.size(); ++i) {
-    layout->counted[i] = cellOf[static_cast<std::size_t>(table.clauses[i])];
-  }
-  cells_.resize(static_cast<std::size_t>(layout->block[n]));
-  layout_ = std::move(layout);
+    : problem_(&problem),
+      table_(&table),
+      lists_(static_cast<std::size_t>(table.variableCount)),
+      entries_(lists_.size()),
+      counts_(static_cast<std::size_t>(table.clauseCount)) {
   fill();
 }
 
@@ -40,7 +21,8 @@ CoverState& CoverState::operator=(const CoverState& other) {
   std::copy(other.lists_.begin(), other.lists_.begin() + removable, lists_.begin());
   const auto size = static_cast<std::ptrdiff_t>(size_);
   std::copy(other.lists_.begin() + size, other.lists_.end(), lists_.begin() + size);
-  std::copy(other.cells_.begin(), other.cells_.end(), cells_.begin());
+  std::copy(other.entries_.begin(), other.entries_.end(), entries_.begin());
+  std::copy(other.counts_.begin(), other.counts_.end(), counts_.begin());
   return *this;
 }
 
@@ -48,9 +30,7 @@ void CoverState::fill() {
   const std::int32_t n = table_->variableCount;
   size_ = n;
   removableCount_ = 0;
-  for (std::uint32_t i = 0; i < table_->clauses.size(); ++i) {
-    count(i) = table_->clauseSizes[static_cast<std::size_t>(table_->clauses[i])];
-  }
+  counts_.assign(table_->clauseSizes.begin(), table_->clauseSizes.end());
   for (std::int32_t v = 0; v < n; ++v) {
     std::int32_t alone = 0;
     for (std::uint32_t i = table_->begin[static_cast<std::size_t>(v)]; i < table_->begin[static_cast<std::size_t>(v) + 1]; ++i) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "estimation/randomness/split_engine.hpp"
@@ -20,20 +19,18 @@ namespace monocount {
 // a member scans a clause only when its count falls to 1 (to find the one left), adding a
 // variable only when a count rises to 2 (to find the one that was alone).
 //
-// Laid out for the cache, as the particles of a large formula do not fit in it and a move is
-// a handful of misses: one array holds the removable members from its front and the outside
-// variables at its back (positions size() .. n); another holds, per variable, a block of its
-// place in that list (while outside), its mark (a removable member's slot in the list; minus
-// the clauses in which a member is alone; or a mark for outside), and the counts of the
-// clauses whose first variable it is. A move thus reads the moved variable, its clauses'
-// counts and their variables' marks from the blocks of those variables, on one cache line
-// each where their numbers are close. The outside list keeps the order of an array of all
-// variables with the members first: a variable that leaves comes first among the outside, and
-// one that enters gives its place to the first.
+// Laid out for the cache, as the particles of a large formula outgrow it and a move is a
+// handful of misses: one array holds the removable members from its front and the variables
+// outside S at its back (positions size() .. n); per variable, its place in that list (while
+// outside) and its mark lie side by side, the mark being a removable member's slot in the
+// list, for another member minus the number of clauses of which it is the only member, and
+// kOutside outside S. A move thus reads one cache line per variable it looks at, and a removal
+// moves no member: the outside list keeps the order of an array of all variables with the
+// members first (a variable that leaves comes first among the outside; one that enters gives
+// its place to the first).
 //
-// Memory: three integers per variable and one per clause, besides an index shared by the
-// copies. Copying a state into another of the same problem allocates nothing and copies the
-// live part of the lists only.
+// Memory: three integers per variable and one per clause. Copying a state into another of the
+// same problem allocates nothing and copies the live part of the lists only.
 class CoverState {
  public:
   // The whole set: every variable in S. `problem` and `table` must outlive the state, and the
@@ -70,22 +67,18 @@ class CoverState {
   void add(std::int32_t y);
 
  private:
-  // Where each variable's block and each clause's count lie in cells_: the same for every
-  // state of a problem.
-  struct Layout {
-    std::vector<std::int32_t> block;    // per variable: its place, then its mark, then its clauses' counts
-    std::vector<std::int32_t> counted;  // per occurrence of a variable in table.clauses: the clause's count
+  // What a state keeps of one variable.
+  struct Entry {
+    std::int32_t place;  // in lists_, while outside S
+    std::int32_t mark;   // see above
   };
   static constexpr std::int32_t kOutside = INT32_MIN;  // the mark of a variable outside S
 
-  std::int32_t& place(std::int32_t v) { return cells_[static_cast<std::size_t>(layout_->block[static_cast<std::size_t>(v)])]; }
-  std::int32_t& mark(std::int32_t v) { return cells_[static_cast<std::size_t>(layout_->block[static_cast<std::size_t>(v)]) + 1]; }
-  std::int32_t mark(std::int32_t v) const {
-    return cells_[static_cast<std::size_t>(layout_->block[static_cast<std::size_t>(v)]) + 1];
-  }
-  std::int32_t& count(std::uint32_t occurrence) {
-    return cells_[static_cast<std::size_t>(layout_->counted[occurrence])];
-  }
+  std::int32_t& place(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].place; }
+  std::int32_t& mark(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].mark; }
+  std::int32_t mark(std::int32_t v) const { return entries_[static_cast<std::size_t>(v)].mark; }
+  // The count of the clause of an occurrence in the table.
+  std::int32_t& count(std::uint32_t occurrence) { return counts_[static_cast<std::size_t>(table_->clauses[occurrence])]; }
   void markRemovable(std::int32_t v);
   // Takes the removable member v off the list; its mark is left to the caller.
   void unmarkRemovable(std::int32_t v);
@@ -94,11 +87,11 @@ class CoverState {
 
   const Problem* problem_;
   const OccurrenceTable* table_;
-  std::shared_ptr<const Layout> layout_;
   std::int32_t size_ = 0;
   std::int32_t removableCount_ = 0;
   std::vector<std::int32_t> lists_;  // the removable members (lists_[0 .. removableCount_)), the outside (lists_[size_ .. n))
-  std::vector<std::int32_t> cells_;  // the blocks of the variables
+  std::vector<Entry> entries_;       // per variable
+  std::vector<std::int32_t> counts_;  // per clause: its distinct variables in S
 };
 
 }  // namespace monocount
