@@ -11,20 +11,13 @@ namespace monocount {
 // place with the set's size, and a uniform member or non-member is one draw of a position.
 //
 // Puts variable v at position `to`, the variable standing there taking v's old place. O(1).
-// `place(u)` is a reference to u's place, wherever the state keeps it.
-template <class Place>
-inline void placeAt(std::vector<std::int32_t>& order, Place place, std::int32_t v, std::size_t to) {
-  const auto from = static_cast<std::size_t>(place(v));
+inline void placeAt(std::vector<std::int32_t>& order, std::vector<std::int32_t>& place, std::int32_t v, std::size_t to) {
+  const auto from = static_cast<std::size_t>(place[static_cast<std::size_t>(v)]);
   const std::int32_t other = order[to];
   order[from] = other;
-  place(other) = static_cast<std::int32_t>(from);
+  place[static_cast<std::size_t>(other)] = static_cast<std::int32_t>(from);
   order[to] = v;
-  place(v) = static_cast<std::int32_t>(to);
-}
-
-// The same, the places in an array of their own.
-inline void placeAt(std::vector<std::int32_t>& order, std::vector<std::int32_t>& place, std::int32_t v, std::size_t to) {
-  placeAt(order, [&](std::int32_t u) -> std::int32_t& { return place[static_cast<std::size_t>(u)]; }, v, to);
+  place[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(to);
 }
 
 }  // namespace monocount
