@@ -1,53 +1,57 @@
 #include "estimation/splitting/cover_state.hpp"
 
-#include <numeric>
-
-#include "estimation/splitting/placed_order.hpp"
+#include <algorithm>
 
 namespace monocount {
 
 CoverState::CoverState(const Problem& problem, const OccurrenceTable& table)
     : problem_(&problem),
       table_(&table),
-      order_(static_cast<std::size_t>(table.variableCount)),
-      place_(order_.size()),
-      alone_(order_.size()),
-      slot_(order_.size()),
-      members_(static_cast<std::size_t>(table.clauseCount)) {
-  removable_.reserve(order_.size());
+      lists_(static_cast<std::size_t>(table.variableCount)),
+      entries_(lists_.size()),
+      counts_(static_cast<std::size_t>(table.clauseCount)) {
   fill();
+}
+
+CoverState& CoverState::operator=(const CoverState& other) {
+  if (this == &other) return *this;
+  size_ = other.size_;
+  removableCount_ = other.removableCount_;
+  const auto removable = static_cast<std::ptrdiff_t>(removableCount_);
+  std::copy(other.lists_.begin(), other.lists_.begin() + removable, lists_.begin());
+  const auto size = static_cast<std::ptrdiff_t>(size_);
+  std::copy(other.lists_.begin() + size, other.lists_.end(), lists_.begin() + size);
+  std::copy(other.entries_.begin(), other.entries_.end(), entries_.begin());
+  std::copy(other.counts_.begin(), other.counts_.end(), counts_.begin());
+  return *this;
 }
 
 void CoverState::fill() {
   const std::int32_t n = table_->variableCount;
   size_ = n;
-  std::iota(order_.begin(), order_.end(), 0);
-  std::iota(place_.begin(), place_.end(), 0);
-  members_.assign(table_->clauseSizes.begin(), table_->clauseSizes.end());
-  removable_.clear();
+  removableCount_ = 0;
+  counts_.assign(table_->clauseSizes.begin(), table_->clauseSizes.end());
   for (std::int32_t v = 0; v < n; ++v) {
     std::int32_t alone = 0;
     for (std::uint32_t i = table_->begin[static_cast<std::size_t>(v)]; i < table_->begin[static_cast<std::size_t>(v) + 1]; ++i) {
-      if (members_[static_cast<std::size_t>(table_->clauses[i])] == 1) ++alone;
+      if (count(i) == 1) ++alone;
     }
-    alone_[static_cast<std::size_t>(v)] = alone;
-    slot_[static_cast<std::size_t>(v)] = -1;
+    place(v) = 0;
+    mark(v) = -alone;
     if (alone == 0) markRemovable(v);
   }
 }
 
 void CoverState::markRemovable(std::int32_t v) {
-  slot_[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(removable_.size());
-  removable_.push_back(v);  // never beyond the capacity reserved: at most n members
+  mark(v) = removableCount_;
+  lists_[static_cast<std::size_t>(removableCount_++)] = v;  // below size_: removable members are members
 }
 
 void CoverState::unmarkRemovable(std::int32_t v) {
-  const auto at = static_cast<std::size_t>(slot_[static_cast<std::size_t>(v)]);
-  const std::int32_t last = removable_.back();
-  removable_[at] = last;
-  slot_[static_cast<std::size_t>(last)] = static_cast<std::int32_t>(at);
-  removable_.pop_back();
-  slot_[static_cast<std::size_t>(v)] = -1;
+  const std::int32_t slot = mark(v);
+  const std::int32_t last = lists_[static_cast<std::size_t>(--removableCount_)];
+  lists_[static_cast<std::size_t>(slot)] = last;
+  mark(last) = slot;
 }
 
 std::int32_t CoverState::loneMember(std::int32_t c) const {
@@ -59,28 +63,36 @@ std::int32_t CoverState::loneMember(std::int32_t c) const {
 
 void CoverState::remove(std::int32_t x) {
   unmarkRemovable(x);
-  // x leaves the member block: swap it with the last member.
-  const auto to = static_cast<std::size_t>(--size_);
-  placeAt(order_, place_, x, to);
+  // x comes first among the outside, at the place the last member leaves.
+  mark(x) = kOutside;
+  place(x) = --size_;
+  lists_[static_cast<std::size_t>(size_)] = x;
   for (std::uint32_t i = table_->begin[static_cast<std::size_t>(x)]; i < table_->begin[static_cast<std::size_t>(x) + 1]; ++i) {
-    const std::int32_t c = table_->clauses[i];
-    if (--members_[static_cast<std::size_t>(c)] != 1) continue;
-    const std::int32_t last = loneMember(c);
-    if (alone_[static_cast<std::size_t>(last)]++ == 0) unmarkRemovable(last);
+    if (--count(i) != 1) continue;
+    // The member left is now alone in the clause: removable no more, or alone in one more.
+    const std::int32_t last = loneMember(table_->clauses[i]);
+    std::int32_t& lastMark = mark(last);
+    if (lastMark >= 0) {
+      unmarkRemovable(last);
+      lastMark = -1;
+    } else {
+      --lastMark;
+    }
   }
 }
 
 void CoverState::add(std::int32_t y) {
   for (std::uint32_t i = table_->begin[static_cast<std::size_t>(y)]; i < table_->begin[static_cast<std::size_t>(y) + 1]; ++i) {
-    const std::int32_t c = table_->clauses[i];
-    if (members_[static_cast<std::size_t>(c)]++ != 1) continue;
-    const std::int32_t was = loneMember(c);  // y is not a member yet
-    if (--alone_[static_cast<std::size_t>(was)] == 0) markRemovable(was);
+    if (count(i)++ != 1) continue;
+    const std::int32_t was = loneMember(table_->clauses[i]);  // y is not a member yet
+    if (++mark(was) == 0) markRemovable(was);
   }
-  const auto to = static_cast<std::size_t>(size_++);
-  placeAt(order_, place_, y, to);
-  alone_[static_cast<std::size_t>(y)] = 0;  // every clause of y had a member besides
-  markRemovable(y);
+  // The first outside variable takes y's place.
+  const std::int32_t at = place(y);
+  const std::int32_t first = lists_[static_cast<std::size_t>(size_++)];
+  lists_[static_cast<std::size_t>(at)] = first;
+  place(first) = at;
+  markRemovable(y);  // every clause of y had a member besides
 }
 
 }  // namespace monocount

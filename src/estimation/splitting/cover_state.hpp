@@ -19,21 +19,34 @@ namespace monocount {
 // a member scans a clause only when its count falls to 1 (to find the one left), adding a
 // variable only when a count rises to 2 (to find the one that was alone).
 //
-// Memory: five integers per variable and one per clause. Copying a state into another of the
-// same problem allocates nothing.
+// Laid out for the cache, as the particles of a large formula outgrow it and a move is a
+// handful of misses: one array holds the removable members from its front and the variables
+// outside S at its back (positions size() .. n); per variable, its place in that list (while
+// outside) and its mark lie side by side, the mark being a removable member's slot in the
+// list, for another member minus the number of clauses of which it is the only member, and
+// kOutside outside S. A move thus reads one cache line per variable it looks at, and a removal
+// moves no member: the outside list keeps the order of an array of all variables with the
+// members first (a variable that leaves comes first among the outside; one that enters gives
+// its place to the first).
+//
+// Memory: three integers per variable and one per clause. Copying a state into another of the
+// same problem allocates nothing and copies the live part of the lists only.
 class CoverState {
  public:
   // The whole set: every variable in S. `problem` and `table` must outlive the state, and the
   // problem must have no empty clause.
   CoverState(const Problem& problem, const OccurrenceTable& table);
+  CoverState(const CoverState&) = default;
+  // `other` must be a state of the same problem.
+  CoverState& operator=(const CoverState& other);
 
   // Back to the whole set, without allocating.
   void fill();
 
   std::int32_t size() const { return size_; }
-  std::int32_t removableCount() const { return static_cast<std::int32_t>(removable_.size()); }
+  std::int32_t removableCount() const { return removableCount_; }
   // The i-th removable member, 0 <= i < removableCount().
-  std::int32_t removableAt(std::int32_t i) const { return removable_[static_cast<std::size_t>(i)]; }
+  std::int32_t removableAt(std::int32_t i) const { return lists_[static_cast<std::size_t>(i)]; }
   // A uniform removable member, from one bounded draw; removableCount() must be positive.
   std::int32_t drawRemovable(SplitEngine& engine) const {
     return removableAt(static_cast<std::int32_t>(engine.below(static_cast<std::uint32_t>(removableCount()))));
@@ -41,12 +54,12 @@ class CoverState {
   // Calls visit(x) for every removable member x, in the order of removableAt.
   template <class Visit>
   void forEachRemovable(Visit visit) const {
-    for (const std::int32_t x : removable_) visit(x);
+    for (std::int32_t i = 0; i < removableCount_; ++i) visit(lists_[static_cast<std::size_t>(i)]);
   }
   // The i-th variable outside S, 0 <= i < variableCount - size().
-  std::int32_t outsideAt(std::int32_t i) const { return order_[static_cast<std::size_t>(size_ + i)]; }
-  bool contains(std::int32_t v) const { return place_[static_cast<std::size_t>(v)] < size_; }
-  bool removable(std::int32_t v) const { return slot_[static_cast<std::size_t>(v)] >= 0; }
+  std::int32_t outsideAt(std::int32_t i) const { return lists_[static_cast<std::size_t>(size_ + i)]; }
+  bool contains(std::int32_t v) const { return mark(v) != kOutside; }
+  bool removable(std::int32_t v) const { return mark(v) >= 0; }
 
   // Takes the removable member x out of S.
   void remove(std::int32_t x);
@@ -54,7 +67,20 @@ class CoverState {
   void add(std::int32_t y);
 
  private:
+  // What a state keeps of one variable.
+  struct Entry {
+    std::int32_t place;  // in lists_, while outside S
+    std::int32_t mark;   // see above
+  };
+  static constexpr std::int32_t kOutside = INT32_MIN;  // the mark of a variable outside S
+
+  std::int32_t& place(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].place; }
+  std::int32_t& mark(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].mark; }
+  std::int32_t mark(std::int32_t v) const { return entries_[static_cast<std::size_t>(v)].mark; }
+  // The count of the clause of an occurrence in the table.
+  std::int32_t& count(std::uint32_t occurrence) { return counts_[static_cast<std::size_t>(table_->clauses[occurrence])]; }
   void markRemovable(std::int32_t v);
+  // Takes the removable member v off the list; its mark is left to the caller.
   void unmarkRemovable(std::int32_t v);
   // The member of S in clause c when it has exactly one.
   std::int32_t loneMember(std::int32_t c) const;
@@ -62,12 +88,10 @@ class CoverState {
   const Problem* problem_;
   const OccurrenceTable* table_;
   std::int32_t size_ = 0;
-  std::vector<std::int32_t> order_;      // members first (order_[0 .. size_)), then the rest
-  std::vector<std::int32_t> place_;      // of every variable in order_
-  std::vector<std::int32_t> alone_;      // per member: clauses in which it is the only member
-  std::vector<std::int32_t> removable_;  // the removable members, in no particular order
-  std::vector<std::int32_t> slot_;       // of every removable member in removable_, -1 for the rest
-  std::vector<std::int32_t> members_;    // per clause: its distinct variables in S
+  std::int32_t removableCount_ = 0;
+  std::vector<std::int32_t> lists_;  // the removable members (lists_[0 .. removableCount_)), the outside (lists_[size_ .. n))
+  std::vector<Entry> entries_;       // per variable
+  std::vector<std::int32_t> counts_;  // per clause: its distinct variables in S
 };
 
 }  // namespace monocount
