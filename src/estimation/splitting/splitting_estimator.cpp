@@ -40,7 +40,7 @@ MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const Descen
   // repeated variables in a clause, 16 without, and 20 per clause); under a law with a chance
   // per variable, each with its odds classes (8 bytes per variable).
   const std::uint64_t sides = failing ? 2 : 1;
-  const std::uint64_t state = 20 * n + 4 * m + (failing ? 20 * n + 20 * m : 0) + (perVariable ? sides * (8 * n + 16) : 0);
+  const std::uint64_t state = 12 * n + 4 * m + (failing ? 20 * n + 20 * m : 0) + (perVariable ? sides * (8 * n + 16) : 0);
   // Per worker besides: a block's size sums, and as many again waiting in the sum tree; per
   // descent under such a law, its odds (8 bytes per variable) and their classes' layout (16);
   // the ascent's scratch (12 bytes per variable).
