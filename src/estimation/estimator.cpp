@@ -21,12 +21,16 @@ bool crudeOnBlocks(const EstimatorSettings& settings) {
   return settings.blockStreams || (ranks != nullptr && ranks->size() > 1);
 }
 
-// split's particles and walk steps: those given, the rest chosen from the formula's size.
+// split's particles and walk steps as given, the rest from `chosen`.
+DescentSettings givenOr(DescentSettings chosen, const EstimatorSettings& settings) {
+  if (settings.particles > 0) chosen.particles = settings.particles;
+  if (settings.walkSteps >= 0) chosen.walkSteps = settings.walkSteps;
+  return chosen;
+}
+
+// The satisfying roots': chosen from the formula's size.
 DescentSettings descentSettings(const Problem& problem, const EstimatorSettings& settings) {
-  DescentSettings descent = DescentSettings::forVariables(problem.variableCount);
-  if (settings.particles > 0) descent.particles = settings.particles;
-  if (settings.walkSteps >= 0) descent.walkSteps = settings.walkSteps;
-  return descent;
+  return givenOr(DescentSettings::forVariables(problem.variableCount), settings);
 }
 
 // The laws each replication answers: the weighted formula's own, or those of --probability.
@@ -41,6 +45,7 @@ std::vector<VariableProbabilities> lawsAnswered(const EstimatorSettings& setting
 // satisfying roots alone (F(k) is then C(n, k) - N(k), and the complement 2^n minus the count).
 SplitTargets splitTargets(const EstimatorSettings& settings) {
   SplitTargets targets;
+  targets.failingSettings = givenOr(DescentSettings{}, settings);
   if (settings.weights) {
     targets.failing = true;
     if (settings.weights->law.isUniform()) {
@@ -160,9 +165,7 @@ MemoryNeed Estimator::memoryNeeded(const Problem& problem, const EstimatorSettin
   const std::int32_t threads = std::max(settings.parallelism.threads, 1);
   switch (settings.method) {
     case Method::split:
-      return SplittingEstimator::memoryNeeded(problem, descentSettings(problem, settings), threads,
-                                              splitTargets(settings).failing,
-                                              splitPerVariable(settings));
+      return SplittingEstimator::memoryNeeded(problem, descentSettings(problem, settings), threads, splitTargets(settings));
     case Method::exact:
     case Method::automatic:
       if (settings.exactPlan == nullptr) return {};

@@ -30,25 +30,30 @@ SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t see
 }
 
 MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const DescentSettings& settings, std::int32_t threads,
-                                            bool failing, bool perVariable) {
+                                            const SplitTargets& targets) {
   const auto n = static_cast<std::uint64_t>(problem.variableCount);
   const auto m = static_cast<std::uint64_t>(problem.clauseCount);
+  const bool failing = targets.failing;
+  const bool perVariable = !targets.law.isUniform();
   const std::uint64_t table = 4 * n + 8 * m + 4 * problem.literals.size();
   const auto workers = static_cast<std::uint64_t>(std::max(threads, 1));
   const auto particles = static_cast<std::uint64_t>(std::max(settings.particles, 1));
-  // A cover state; with the failing side also a clause containment (20 bytes per variable with
-  // repeated variables in a clause, 16 without, and 20 per clause); under a law with a chance
-  // per variable, each with its odds classes (8 bytes per variable).
-  const std::uint64_t sides = failing ? 2 : 1;
-  const std::uint64_t state = 12 * n + 4 * m + (failing ? 20 * n + 20 * m : 0) + (perVariable ? sides * (8 * n + 16) : 0);
+  const auto failingParticles =
+      failing ? static_cast<std::uint64_t>(std::max(targets.failingSettings.value_or(settings).particles, 1)) : 0;
+  // Each particle: a cover state, or on the failing side a clause containment (20 bytes per
+  // variable with repeated variables in a clause, 16 without, and 20 per clause); under a law
+  // with a chance per variable, each with its odds classes (8 bytes per variable).
+  const std::uint64_t odds = perVariable ? 8 * n + 16 : 0;
+  const std::uint64_t states = particles * (12 * n + 4 * m + odds) + failingParticles * (20 * n + 20 * m + odds);
   // Per worker besides: a block's size sums, and as many again waiting in the sum tree; per
   // descent under such a law, its odds (8 bytes per variable) and their classes' layout (16);
   // the ascent's scratch (12 bytes per variable).
+  const std::uint64_t sides = failing ? 2 : 1;
   const std::uint64_t sizes = 2 * sides * (n + 1) * sizeof(WideReal) + (perVariable ? sides * 24 * n : 0) +
                               (failing ? 12 * n : 0);
   // Shared: the minimal clauses (index and running weight per clause, a weight per size).
   const std::uint64_t minimal = failing ? 20 * m + (8 + sizeof(WideReal)) * (n + 2) : 0;
-  return {.tables = table + minimal + workers * (particles * state + sizes), .samples = 0};
+  return {.tables = table + minimal + workers * (states + sizes), .samples = 0};
 }
 
 std::int64_t SplittingEstimator::rootsPerBlock(const DescentSettings& settings, std::int32_t variableCount) {
@@ -99,6 +104,13 @@ void SplittingEstimator::target(SplitTargets targets) {
   }
 }
 
+DescentSettings SplittingEstimator::failingSettings() const {
+  DescentSettings settings = targets_.failingSettings.value_or(settings_);
+  settings.particles = std::max(settings.particles, 1);
+  settings.walkSteps = std::max(settings.walkSteps, 0);
+  return settings;
+}
+
 DescentTarget SplittingEstimator::descentTarget(DescentSide side) const {
   // The failing side goes up from the minimal clauses, which carry the failure where it is rare.
   const bool failing = side == DescentSide::failing;
@@ -114,7 +126,9 @@ SplittingEstimator::Worker& SplittingEstimator::worker(std::int32_t index) {
   return workers_.get(index, [this] {
     Worker made{SizeDescent(problem_, *table_, settings_, descentTarget(DescentSide::satisfying)), {}, {}, {}};
     if (recordSizes_) made.sizes.assign(static_cast<std::size_t>(problem_.variableCount) + 1, WideReal());
-    if (targets_.failing) made.failing.emplace(problem_, *table_, settings_, descentTarget(DescentSide::failing));
+    if (targets_.failing) {
+      made.failing.emplace(problem_, *table_, failingSettings(), descentTarget(DescentSide::failing));
+    }
     made.descent.abandonOn(stop_);
     if (made.failing) made.failing->abandonOn(stop_);
     return made;

@@ -39,6 +39,11 @@ struct SplitTargets {
   // they walk only as far as the chances need, and the complement is left to 2^n minus the
   // count (it is rare only where the count is near 2^n).
   bool complementOfCount = false;
+  // The failing roots' particles and walk steps; absent, those of the satisfying roots. (Their
+  // ascent from the minimal clauses walks few sizes where the failure is rare, and 32 x 16
+  // serves it at any size; the satisfying roots' longer walks of large formulas cost it ten
+  // times as much for nothing.)
+  std::optional<DescentSettings> failingSettings{};
 };
 
 // The splitting estimator: each root is one size descent (SizeDescent), an unbiased estimate
@@ -70,10 +75,10 @@ class SplittingEstimator {
   // About what the estimator takes for `problem` on `threads` workers: the occurrence table and
   // each worker's particles (one cover state each) and size sums; nothing grows with the
   // sample size.
-  // With `failing`, the failing roots' states and the minimal clauses; with `perVariable`, what a
-  // law with a chance per variable adds.
+  // With targets.failing, the failing roots' states and the minimal clauses; under a law with a
+  // chance per variable, what its odds add.
   static MemoryNeed memoryNeeded(const Problem& problem, const DescentSettings& settings = {}, std::int32_t threads = 1,
-                                 bool failing = false, bool perVariable = false);
+                                 const SplitTargets& targets = {});
 
   // One replication of `sampleSize` >= 1 independent roots: the mean of their estimates and the
   // relative standard error of that mean. With recordSizes on, also the estimate of N(k) for
@@ -174,6 +179,8 @@ class SplittingEstimator {
   SideAnswer side(const SideRoots& total, const WideReal& count, const WideReal& base, const char* what,
                   std::vector<std::string>& warnings);
   DescentTarget descentTarget(DescentSide side) const;
+  // The failing roots' settings (SplitTargets::failingSettings, or the satisfying roots').
+  DescentSettings failingSettings() const;
 
   const Problem& problem_;
   DescentSettings settings_;
