@@ -222,7 +222,9 @@ void runCase(const std::string& name, const Case& c, std::int32_t replications, 
   estimator.recordSizes(sizes);
   estimator.target({.failing = setup.rareFails,
                     .law = setup.law.value_or(VariableProbabilities::uniform(0.5)),
-                    .probabilities = sizes ? std::vector<double>{setup.p} : std::vector<double>{}});
+                    .probabilities = sizes ? std::vector<double>{setup.p} : std::vector<double>{},
+                    // as the tool runs them: the failing roots at 32 x 16 unless the case says
+                    .failingSettings = given.value_or(DescentSettings{})});
   std::vector<double> ratios;  // estimate / reference
   std::vector<double> errors;
   const double start = cpuSeconds();
