@@ -260,8 +260,25 @@ WideReal SizeDescent::ascend(SplitEngine& engine, std::span<WideReal> sizes, con
     for (std::size_t i = 0; i < count; ++i) {
       if (weights_[i] == 0.0) continue;
       ClauseContainment& state = particles[i];
-      const double others = static_cast<double>(state.removableCount() + 1);
+      const std::int32_t removable = state.removableCount();
+      const double others = static_cast<double>(removable + 1);
       long double rest = Weighted ? outsideOdds_[i] : static_cast<long double>(outside);
+      if (removable == state.size()) {
+        // No member lies in every held clause, nor can one after adding y: rem(T + y) is
+        // |T| + 1 for every y, so M(y) is r_y / R(T) and the weight R(T) / (|T| + 1), without
+        // trying the completing y (O(n) of them late in the ascent, which made a root quadratic).
+        std::int32_t y = -1;
+        if constexpr (Weighted) {
+          y = classes_[i].drawOutsideByOdds(engine);
+          moveIn(state, i, y);
+        } else {
+          y = state.outsideAt(static_cast<std::int32_t>(engine.below(outside)));
+          state.add(y);
+        }
+        weights_[i] *= static_cast<double>(rest) / others;
+        sum += weights_[i];
+        continue;
+      }
       state.completing(completing_);
       masses_.clear();
       double mass = 0.0;  // sum over y outside of r_y / rem(T + y)

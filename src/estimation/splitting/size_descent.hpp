@@ -102,7 +102,9 @@ struct DescentSettings {
 // removable): the mean weight estimates the weight of the sets of size j + 1 reached from below.
 // M(y) is proportional to r_y / rem(T + y), so the weight is sum over y outside of
 // r_y / rem(T + y) whichever y is drawn: each y completing no clause gives rem(T) + 1, and only
-// the few that complete one (ClauseContainment::completing) are tried. (With a single y drawn
+// the few that complete one (ClauseContainment::completing) are tried; and once no member of T
+// lies in every clause T holds (soon, on most formulas), none can after adding y either, so
+// rem(T + y) = |T| + 1 for every y and y is drawn by its odds alone in O(1). (With a single y drawn
 // by its odds the rare y that completes a clause would carry most of a step's spread, and the
 // replications that never meet one would report too small an error.) The minimal clauses of
 // size j + 1, not reached from below, join with their exact weight (immigrate: the places are
