@@ -67,6 +67,12 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
     truth[v] = 1.0 - falsity[v];
   }
   const VariableProbabilities skewed = VariableProbabilities::perVariable(truth, falsity);
+  // Odds spread beyond the tilted removal's reach (a factor 1e4): the removal of R(S) alone.
+  std::vector<double> rare = falsity;
+  for (std::size_t v = 0; v < rare.size(); v += 2) rare[v] = 1e-4;
+  std::vector<double> common(rare.size());
+  for (std::size_t v = 0; v < rare.size(); ++v) common[v] = 1.0 - rare[v];
+  const VariableProbabilities wide = VariableProbabilities::perVariable(common, rare);
   const VariableProbabilities half = VariableProbabilities::uniform(0.5);
   struct Case {
     std::string name;
@@ -85,6 +91,7 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
       {"random 1..4-CNF, failing, counts, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::failing, &half, lone},
       {"4 x 3 grid, satisfying, odds", support::gridVertexCover(4, 3), DescentSide::satisfying, &skewed, few},
       {"4 x 3 grid, failing, odds", support::gridVertexCover(4, 3), DescentSide::failing, &skewed, few},
+      {"4 x 3 grid, satisfying, wide odds", support::gridVertexCover(4, 3), DescentSide::satisfying, &wide, few},
       {"random 1..4-CNF, satisfying, odds, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::satisfying, &skewed, lone},
       {"random 1..4-CNF, failing, odds, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::failing, &skewed, lone},
       {"long overlapping clauses, failing, odds", support::randomMonotoneCnf(13, 40, 6, 5), DescentSide::failing, &skewed, few},

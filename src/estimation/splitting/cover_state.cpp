@@ -23,6 +23,8 @@ CoverState& CoverState::operator=(const CoverState& other) {
   std::copy(other.lists_.begin() + size, other.lists_.end(), lists_.begin() + size);
   std::copy(other.entries_.begin(), other.entries_.end(), entries_.begin());
   std::copy(other.counts_.begin(), other.counts_.end(), counts_.begin());
+  gains_ = other.gains_;
+  removableGain_ = other.removableGain_;
   return *this;
 }
 
@@ -30,6 +32,7 @@ void CoverState::fill() {
   const std::int32_t n = table_->variableCount;
   size_ = n;
   removableCount_ = 0;
+  removableGain_ = 0.0;
   counts_.assign(table_->clauseSizes.begin(), table_->clauseSizes.end());
   for (std::int32_t v = 0; v < n; ++v) {
     std::int32_t alone = 0;
@@ -42,12 +45,20 @@ void CoverState::fill() {
   }
 }
 
+void CoverState::tally(const double* gains) {
+  gains_ = gains;
+  removableGain_ = 0.0;
+  if (gains_ != nullptr) forEachRemovable([&](std::int32_t v) { removableGain_ += gains_[v]; });
+}
+
 void CoverState::markRemovable(std::int32_t v) {
+  if (gains_ != nullptr) removableGain_ += gains_[v];
   mark(v) = removableCount_;
   lists_[static_cast<std::size_t>(removableCount_++)] = v;  // below size_: removable members are members
 }
 
 void CoverState::unmarkRemovable(std::int32_t v) {
+  if (gains_ != nullptr) removableGain_ -= gains_[v];
   const std::int32_t slot = mark(v);
   const std::int32_t last = lists_[static_cast<std::size_t>(--removableCount_)];
   lists_[static_cast<std::size_t>(slot)] = last;

@@ -61,6 +61,13 @@ class CoverState {
   bool contains(std::int32_t v) const { return mark(v) != kOutside; }
   bool removable(std::int32_t v) const { return mark(v) >= 0; }
 
+  // Keeps the sum of gains[v] over the removable members as they come and go (the size
+  // descent's tilted removal under odds), summed afresh here; null: none kept. `gains` (one per
+  // variable) must outlive the state or the next call.
+  void tally(const double* gains);
+  // That sum (0 without a tally).
+  double removableGain() const { return removableCount_ > 0 ? removableGain_ : 0.0; }
+
   // Takes the removable member x out of S.
   void remove(std::int32_t x);
   // Puts the variable y, outside S, into S (S + y is satisfying, and y is removable in it).
@@ -92,6 +99,8 @@ class CoverState {
   std::vector<std::int32_t> lists_;  // the removable members (lists_[0 .. removableCount_)), the outside (lists_[size_ .. n))
   std::vector<Entry> entries_;       // per variable
   std::vector<std::int32_t> counts_;  // per clause: its distinct variables in S
+  const double* gains_ = nullptr;     // see tally
+  double removableGain_ = 0.0;
 };
 
 }  // namespace monocount

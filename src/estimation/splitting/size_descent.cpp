@@ -1,7 +1,9 @@
 #include "estimation/splitting/size_descent.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 namespace monocount {
@@ -45,6 +47,13 @@ SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, c
     std::nth_element(sorted.begin(), at, sorted.end());
     exactBelow_ = static_cast<long double>(settings_.exactRemoval) * *at;
     classes_.assign(count, OddsClasses(OddsClasses::layoutOf(target_.odds)));
+    const auto [least, most] = std::minmax_element(target_.odds.begin(), target_.odds.end());
+    tilted_ = target_.side == DescentSide::satisfying && *most <= kTiltSpread * *least;
+    if (tilted_) {
+      gains_.resize(target_.odds.size());
+      powers_.resize(target_.odds.size());
+      outsidePowers_.resize(count);
+    }
   }
   for (const double rho : target_.watched) {
     watchStep_.push_back(WideReal(1.0) / WideReal(rho));
@@ -98,6 +107,7 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
       classes_[i].fill();
     }
   }
+  if constexpr (Weighted) exponentStep_ = -1;
   std::fill(watchFactor_.begin(), watchFactor_.end(), WideReal(1.0));
   std::fill(watchTotal_.begin(), watchTotal_.end(), whole_);
   const bool record = !sizes.empty();
@@ -127,9 +137,17 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
     }
     double sum = 0.0;
     if constexpr (Weighted) {
+      bool removed = false;
+      if constexpr (std::is_same_v<State, CoverState>) {
+        if (tilted_) {
+          tilt(particles, k);
+          sum = removeTilted(particles, engine, walking);
+          removed = true;
+        }
+      }
       // Each particle of size k loses a uniform removable member x and is weighted by
       // rem(S) / R(S - x).
-      for (std::size_t i = 0; i < count; ++i) {
+      for (std::size_t i = 0; i < count && !removed; ++i) {
         if (weights_[i] == 0.0) continue;
         State& state = particles[i];
         const std::int32_t removable = state.removableCount();
@@ -383,9 +401,85 @@ void SizeDescent::collapse(std::vector<State>& particles, SplitEngine& engine) {
 }
 
 template <class State>
-long double SizeDescent::sumOutside(const State& state) const {
+long double SizeDescent::sumOutside(const State& state, const double* values) const {
+  if (values == nullptr) values = target_.odds.data();
   long double sum = 0.0L;
-  for (std::int32_t j = 0; j < variableCount_ - state.size(); ++j) sum += target_.odds[static_cast<std::size_t>(state.outsideAt(j))];
+  for (std::int32_t j = 0; j < variableCount_ - state.size(); ++j) sum += values[static_cast<std::size_t>(state.outsideAt(j))];
+  return sum;
+}
+
+void SizeDescent::tilt(std::vector<CoverState>& particles, std::int32_t k) {
+  // The exponent a = 1 - k / n, in steps of 1 / kTiltSteps: at each step the weights r^a and
+  // r^(a - 1) anew, and every particle's sums of them.
+  const std::int32_t n = variableCount_;
+  const std::int32_t step = static_cast<std::int32_t>(
+      std::lround(static_cast<double>(kTiltSteps) * static_cast<double>(k) / static_cast<double>(n)));
+  if (step == exponentStep_) return;
+  exponentStep_ = step;
+  const double exponent = 1.0 - static_cast<double>(step) / kTiltSteps;
+  largestGain_ = 0.0;
+  double smallestGain = 0.0;
+  for (std::size_t v = 0; v < powers_.size(); ++v) {
+    powers_[v] = std::pow(target_.odds[v], exponent);
+    gains_[v] = powers_[v] / target_.odds[v];
+    largestGain_ = std::max(largestGain_, gains_[v]);
+    smallestGain = v == 0 ? gains_[v] : std::min(smallestGain, gains_[v]);
+  }
+  evenGains_ = largestGain_ <= smallestGain;
+  std::vector<double>& sorted = scratch_;
+  sorted = powers_;
+  const auto at = sorted.begin() + static_cast<std::ptrdiff_t>(0.99 * static_cast<double>(sorted.size() - 1));
+  std::nth_element(sorted.begin(), at, sorted.end());
+  exactPowersBelow_ = static_cast<long double>(settings_.exactRemoval) * *at;
+  for (std::size_t i = 0; i < particles.size(); ++i) {
+    particles[i].tally(gains_.data());
+    outsidePowers_[i] = sumOutside(particles[i], powers_.data());
+  }
+}
+
+double SizeDescent::removeTilted(std::vector<CoverState>& particles, SplitEngine& engine, bool walking) {
+  // Particle S loses x drawn with chance proportional to g_x = r_x^(a - 1) among its removable
+  // members and is weighted by G(S) / (B(S) + r_x^a), G the sum of g over them and B that of
+  // r^a over the outside: the pair (S, x) then carries W(S) c(S - x, x) / r_x with
+  // c(T, x) = r_x^a / B(T), which sums to 1 over the x outside T.
+  double sum = 0.0;
+  for (std::size_t i = 0; i < particles.size(); ++i) {
+    if (weights_[i] == 0.0) continue;
+    CoverState& state = particles[i];
+    if (state.removableCount() == 0) {
+      weights_[i] = 0.0;
+      continue;
+    }
+    const long double before = outsidePowers_[i];
+    std::int32_t x = -1;
+    if (walking && before < exactPowersBelow_) {
+      // Near the whole set B is small and 1 / (B + r_x^a) varies with x: x with chance
+      // proportional to g_x / (B + r_x^a), the weight their sum.
+      double chances = 0.0;
+      const auto term = [&](std::int32_t z) {
+        const auto v = static_cast<std::size_t>(z);
+        return gains_[v] / static_cast<double>(before + static_cast<long double>(powers_[v]));
+      };
+      state.forEachRemovable([&](std::int32_t z) { chances += term(z); });
+      const double point = engine.unit() * chances;
+      double reach = 0.0;
+      state.forEachRemovable([&](std::int32_t z) {
+        reach += term(z);
+        if (x < 0 && point < reach) x = z;
+      });
+      if (x < 0) x = state.drawRemovable(engine);  // not reached: point < chances
+      weights_[i] *= chances;
+    } else {
+      // By rejection: a uniform removable member, kept with chance g_x / (the largest g).
+      do {
+        x = state.drawRemovable(engine);
+      } while (!evenGains_ && engine.unit() * largestGain_ >= gains_[static_cast<std::size_t>(x)]);
+      const auto v = static_cast<std::size_t>(x);
+      weights_[i] *= state.removableGain() / static_cast<double>(before + static_cast<long double>(powers_[v]));
+    }
+    moveOut(state, i, x);
+    sum += weights_[i];
+  }
   return sum;
 }
 
@@ -393,6 +487,7 @@ template <class State>
 void SizeDescent::refreshOutside(const State& state, std::size_t i) {
   if (moves_[i] <= variableCount_ - state.size()) return;
   outsideOdds_[i] = sumOutside(state);
+  if (!outsidePowers_.empty()) outsidePowers_[i] = sumOutside(state, powers_.data());
   moves_[i] = 0;
 }
 
@@ -408,6 +503,7 @@ void SizeDescent::moveIn(State& state, std::size_t i, std::int32_t y) {
   state.add(y);
   classes_[i].enter(y);
   outsideOdds_[i] -= static_cast<long double>(target_.odds[static_cast<std::size_t>(y)]);
+  if (!outsidePowers_.empty()) outsidePowers_[i] -= static_cast<long double>(powers_[static_cast<std::size_t>(y)]);
   ++moves_[i];
 }
 
@@ -416,6 +512,7 @@ void SizeDescent::moveOut(State& state, std::size_t i, std::int32_t x) {
   state.remove(x);
   classes_[i].leave(x);
   outsideOdds_[i] += static_cast<long double>(target_.odds[static_cast<std::size_t>(x)]);
+  if (!outsidePowers_.empty()) outsidePowers_[i] += static_cast<long double>(powers_[static_cast<std::size_t>(x)]);
   ++moves_[i];
 }
 
@@ -485,6 +582,7 @@ std::size_t SizeDescent::resample(std::vector<State>& particles, SplitEngine& en
       particles[to] = particles[i];
       if (weighted) {
         outsideOdds_[to] = outsideOdds_[i];
+        if (!outsidePowers_.empty()) outsidePowers_[to] = outsidePowers_[i];
         moves_[to] = moves_[i];
         classes_[to] = classes_[i];
       }
