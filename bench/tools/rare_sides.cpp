@@ -189,7 +189,7 @@ const std::map<std::string, Case>& cases() {
                                    "dodecahedron_exact links 1");
         },
         40, kFewSteps}},
-      {"path-holds", {[] { return pathSetup(false); }, 5, DescentSettings{.particles = 32, .walkSteps = 64}}},
+      {"path-holds", {[] { return pathSetup(false); }, 10, std::nullopt}},
       {"path-fails", {[] { return pathSetup(true); }, 20, std::nullopt}},
       {"grid-0.3", {[] { return gridSetup(0.3, false); }, 30, DescentSettings{.particles = 32, .walkSteps = 128}}},
       {"grid-fails", {[] { return gridSetup(1.0 - 1e-5, true); }, 20, std::nullopt}},

@@ -41,7 +41,7 @@ void CoverState::fill() {
     }
     place(v) = 0;
     mark(v) = -alone;
-    if (alone == 0) markRemovable(v);
+    if (alone == 0) markRemovable<true>(v);
   }
 }
 
@@ -51,14 +51,16 @@ void CoverState::tally(const double* gains) {
   if (gains_ != nullptr) forEachRemovable([&](std::int32_t v) { removableGain_ += gains_[v]; });
 }
 
+template <bool Tallied>
 void CoverState::markRemovable(std::int32_t v) {
-  if (gains_ != nullptr) removableGain_ += gains_[v];
+  if (Tallied && gains_ != nullptr) removableGain_ += gains_[v];
   mark(v) = removableCount_;
   lists_[static_cast<std::size_t>(removableCount_++)] = v;  // below size_: removable members are members
 }
 
+template <bool Tallied>
 void CoverState::unmarkRemovable(std::int32_t v) {
-  if (gains_ != nullptr) removableGain_ -= gains_[v];
+  if (Tallied && gains_ != nullptr) removableGain_ -= gains_[v];
   const std::int32_t slot = mark(v);
   const std::int32_t last = lists_[static_cast<std::size_t>(--removableCount_)];
   lists_[static_cast<std::size_t>(slot)] = last;
@@ -72,8 +74,9 @@ std::int32_t CoverState::loneMember(std::int32_t c) const {
   return -1;  // not reached: the clause has a member
 }
 
-void CoverState::remove(std::int32_t x) {
-  unmarkRemovable(x);
+template <bool Tallied>
+void CoverState::removeMember(std::int32_t x) {
+  unmarkRemovable<Tallied>(x);
   // x comes first among the outside, at the place the last member leaves.
   mark(x) = kOutside;
   place(x) = --size_;
@@ -84,7 +87,7 @@ void CoverState::remove(std::int32_t x) {
     const std::int32_t last = loneMember(table_->clauses[i]);
     std::int32_t& lastMark = mark(last);
     if (lastMark >= 0) {
-      unmarkRemovable(last);
+      unmarkRemovable<Tallied>(last);
       lastMark = -1;
     } else {
       --lastMark;
@@ -92,18 +95,24 @@ void CoverState::remove(std::int32_t x) {
   }
 }
 
-void CoverState::add(std::int32_t y) {
+template <bool Tallied>
+void CoverState::addMember(std::int32_t y) {
   for (std::uint32_t i = table_->begin[static_cast<std::size_t>(y)]; i < table_->begin[static_cast<std::size_t>(y) + 1]; ++i) {
     if (count(i)++ != 1) continue;
     const std::int32_t was = loneMember(table_->clauses[i]);  // y is not a member yet
-    if (++mark(was) == 0) markRemovable(was);
+    if (++mark(was) == 0) markRemovable<Tallied>(was);
   }
   // The first outside variable takes y's place.
   const std::int32_t at = place(y);
   const std::int32_t first = lists_[static_cast<std::size_t>(size_++)];
   lists_[static_cast<std::size_t>(at)] = first;
   place(first) = at;
-  markRemovable(y);  // every clause of y had a member besides
+  markRemovable<Tallied>(y);  // every clause of y had a member besides
 }
+
+template void CoverState::removeMember<false>(std::int32_t);
+template void CoverState::removeMember<true>(std::int32_t);
+template void CoverState::addMember<false>(std::int32_t);
+template void CoverState::addMember<true>(std::int32_t);
 
 }  // namespace monocount

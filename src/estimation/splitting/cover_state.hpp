@@ -61,17 +61,20 @@ class CoverState {
   bool contains(std::int32_t v) const { return mark(v) != kOutside; }
   bool removable(std::int32_t v) const { return mark(v) >= 0; }
 
-  // Keeps the sum of gains[v] over the removable members as they come and go (the size
-  // descent's tilted removal under odds), summed afresh here; null: none kept. `gains` (one per
-  // variable) must outlive the state or the next call.
-  void tally(const double* gains);
-  // That sum (0 without a tally).
-  double removableGain() const { return removableCount_ > 0 ? removableGain_ : 0.0; }
-
   // Takes the removable member x out of S.
-  void remove(std::int32_t x);
+  void remove(std::int32_t x) { removeMember<false>(x); }
   // Puts the variable y, outside S, into S (S + y is satisfying, and y is removable in it).
-  void add(std::int32_t y);
+  void add(std::int32_t y) { addMember<false>(y); }
+
+  // The sum of gains[v] over the removable members (the size descent's tilted removal under
+  // odds), summed afresh here and kept by the moves below as members come and go; null: none
+  // kept. `gains` (one per variable) must outlive the state or the next call.
+  void tally(const double* gains);
+  // That sum (0 without a tally, or after moves that did not keep it).
+  double removableGain() const { return removableCount_ > 0 ? removableGain_ : 0.0; }
+  // remove and add, keeping that sum (the plain ones skip its test, the hot path of a count).
+  void removeTallied(std::int32_t x) { removeMember<true>(x); }
+  void addTallied(std::int32_t y) { addMember<true>(y); }
 
  private:
   // What a state keeps of one variable.
@@ -86,9 +89,15 @@ class CoverState {
   std::int32_t mark(std::int32_t v) const { return entries_[static_cast<std::size_t>(v)].mark; }
   // The count of the clause of an occurrence in the table.
   std::int32_t& count(std::uint32_t occurrence) { return counts_[static_cast<std::size_t>(table_->clauses[occurrence])]; }
+  template <bool Tallied>
   void markRemovable(std::int32_t v);
   // Takes the removable member v off the list; its mark is left to the caller.
+  template <bool Tallied>
   void unmarkRemovable(std::int32_t v);
+  template <bool Tallied>
+  void removeMember(std::int32_t x);
+  template <bool Tallied>
+  void addMember(std::int32_t y);
   // The member of S in clause c when it has exactly one.
   std::int32_t loneMember(std::int32_t c) const;
 

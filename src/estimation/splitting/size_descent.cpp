@@ -500,7 +500,11 @@ void SizeDescent::placeUnderOdds(const State& state, std::size_t i) {
 
 template <class State>
 void SizeDescent::moveIn(State& state, std::size_t i, std::int32_t y) {
-  state.add(y);
+  if constexpr (std::is_same_v<State, CoverState>) {
+    state.addTallied(y);
+  } else {
+    state.add(y);
+  }
   classes_[i].enter(y);
   outsideOdds_[i] -= static_cast<long double>(target_.odds[static_cast<std::size_t>(y)]);
   if (!outsidePowers_.empty()) outsidePowers_[i] -= static_cast<long double>(powers_[static_cast<std::size_t>(y)]);
@@ -509,7 +513,11 @@ void SizeDescent::moveIn(State& state, std::size_t i, std::int32_t y) {
 
 template <class State>
 void SizeDescent::moveOut(State& state, std::size_t i, std::int32_t x) {
-  state.remove(x);
+  if constexpr (std::is_same_v<State, CoverState>) {
+    state.removeTallied(x);
+  } else {
+    state.remove(x);
+  }
   classes_[i].leave(x);
   outsideOdds_[i] += static_cast<long double>(target_.odds[static_cast<std::size_t>(x)]);
   if (!outsidePowers_.empty()) outsidePowers_[i] += static_cast<long double>(powers_[static_cast<std::size_t>(x)]);
