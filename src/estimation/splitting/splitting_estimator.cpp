@@ -14,20 +14,28 @@
 
 namespace monocount {
 
+namespace {
+
+// At least one particle, and no negative walk.
+DescentSettings clamped(DescentSettings settings) {
+  settings.particles = std::max(settings.particles, 1);
+  settings.walkSteps = std::max(settings.walkSteps, 0);
+  return settings;
+}
+
+}  // namespace
+
 SplittingEstimator::SplittingEstimator(const Problem& problem, std::uint32_t seed, const DescentSettings& settings,
                                        const Parallelism& parallelism)
     : problem_(needsSampling(problem)),
-      settings_(settings),
+      settings_(clamped(settings)),
       seed_(seed),
       threads_(std::max(parallelism.threads, 1)),
       ranks_(parallelism.ranks != nullptr ? parallelism.ranks : &alone_),
       stop_(parallelism.stop),
       smallest_(problem.variableCount),
       smallestFailing_(problem.variableCount),
-      workers_(threads_) {
-  settings_.particles = std::max(settings_.particles, 1);
-  settings_.walkSteps = std::max(settings_.walkSteps, 0);
-}
+      workers_(threads_) {}
 
 MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const DescentSettings& settings, std::int32_t threads,
                                             const SplitTargets& targets) {
@@ -46,10 +54,11 @@ MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const Descen
   const std::uint64_t odds = perVariable ? 8 * n + 16 : 0;
   const std::uint64_t states = particles * (12 * n + 4 * m + odds) + failingParticles * (20 * n + 20 * m + odds);
   // Per worker besides: a block's size sums, and as many again waiting in the sum tree; per
-  // descent under such a law, its odds (8 bytes per variable) and their classes' layout (16);
-  // the ascent's scratch (12 bytes per variable).
+  // descent under such a law, its odds (8 bytes per variable) and their classes' layout (16),
+  // and on the satisfying side the tilted removal's two powers of the odds and a scratch copy
+  // (24); the ascent's scratch (12 bytes per variable).
   const std::uint64_t sides = failing ? 2 : 1;
-  const std::uint64_t sizes = 2 * sides * (n + 1) * sizeof(WideReal) + (perVariable ? sides * 24 * n : 0) +
+  const std::uint64_t sizes = 2 * sides * (n + 1) * sizeof(WideReal) + (perVariable ? (sides + 1) * 24 * n : 0) +
                               (failing ? 12 * n : 0);
   // Shared: the minimal clauses (index and running weight per clause, a weight per size).
   const std::uint64_t minimal = failing ? 20 * m + (8 + sizeof(WideReal)) * (n + 2) : 0;
@@ -105,10 +114,7 @@ void SplittingEstimator::target(SplitTargets targets) {
 }
 
 DescentSettings SplittingEstimator::failingSettings() const {
-  DescentSettings settings = targets_.failingSettings.value_or(settings_);
-  settings.particles = std::max(settings.particles, 1);
-  settings.walkSteps = std::max(settings.walkSteps, 0);
-  return settings;
+  return clamped(targets_.failingSettings.value_or(settings_));
 }
 
 DescentTarget SplittingEstimator::descentTarget(DescentSide side) const {
