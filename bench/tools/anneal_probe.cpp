@@ -48,8 +48,6 @@
 // size descent's (grids 8 x 8 to 100 x 100, the 10,000-variable path, one chance or one per
 // variable).
 
-#include <time.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -68,16 +66,11 @@
 #include "estimation/splitting/cover_state.hpp"
 #include "problem/dimacs.hpp"
 #include "problem/occurrence_table.hpp"
+#include "support/cpu_time.hpp"
 
 namespace {
 
 using namespace monocount;
-
-double cpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
 
 double logistic(double logOdds) { return 1.0 / (1.0 + std::exp(-logOdds)); }
 
@@ -486,12 +479,12 @@ int main(int argc, char** argv) {
       const ChanceLine line = chancesSeed ? ChanceLine(n, chances) : ChanceLine(n, 0.5, !setting.logOdds);
       Root root(problem, table, line, setting);
       std::vector<RootResult> results;
-      const double start = cpuSeconds();
+      const double start = monocount::bench::cpuSeconds();
       for (std::int32_t r = 0; r < roots; ++r) {
         SplitEngine engine(seed * 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(r) + 1);
         results.push_back(root.run(engine));
       }
-      const double perRoot = (cpuSeconds() - start) / roots;
+      const double perRoot = (monocount::bench::cpuSeconds() - start) / roots;
       // Moments of the roots relative to the largest, so that 1e-1235 stays in range.
       double largest = -INFINITY;
       for (const RootResult& result : results) largest = std::max(largest, result.logEstimate);

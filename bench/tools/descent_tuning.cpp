@@ -6,8 +6,6 @@
 // by RE^2 for another). The smaller the product, the better the setting; the mean is printed
 // too, so that settings which disagree beyond their errors stand out.
 
-#include <time.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -16,16 +14,7 @@
 
 #include "estimation/splitting/splitting_estimator.hpp"
 #include "problem/dimacs.hpp"
-
-namespace {
-
-double cpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
-
-}  // namespace
+#include "support/cpu_time.hpp"
 
 int main(int argc, char** argv) {
   using namespace monocount;
@@ -46,9 +35,9 @@ int main(int argc, char** argv) {
       settings.particles = std::stoi(setting.substr(0, colon));
       settings.walkSteps = colon == std::string::npos ? 0 : std::stoi(setting.substr(colon + 1));
       SplittingEstimator estimator(problem, seed, settings);
-      const double start = cpuSeconds();
+      const double start = monocount::bench::cpuSeconds();
       const Replication row = estimator.estimateModelCount(roots);
-      const double perRoot = (cpuSeconds() - start) / roots;
+      const double perRoot = (monocount::bench::cpuSeconds() - start) / roots;
       const double relativeVariance = row.relativeError * row.relativeError * roots;
       std::printf("  %9d %5d %14s %10.4f %12.3f %12.5f %8.4f\n", settings.particles, settings.walkSteps,
                   toString(row.estimate).c_str(),

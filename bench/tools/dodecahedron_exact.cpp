@@ -12,8 +12,6 @@
 // double, by word) has no cancellation: about 1e-12 relative. Prints the failure probability
 // and the CPU seconds; a few CPU minutes at most.
 
-#include <time.h>
-
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -23,14 +21,9 @@
 #include <vector>
 
 #include "network_formulas.hpp"
+#include "support/cpu_time.hpp"
 
 namespace {
-
-double cpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
 
 // The chance that the terminals are not joined by working links, link i failing with fail[i].
 long double failureProbability(const monocount::bench::Network& network, const std::vector<double>& fail) {
@@ -133,10 +126,10 @@ int main(int argc, char** argv) {
     } else {
       throw std::invalid_argument("expected uniform Q or links SEED");
     }
-    const double start = cpuSeconds();
+    const double start = monocount::bench::cpuSeconds();
     const long double failure = failureProbability(network, fail);
     std::printf("dodecahedron %s %s: failure probability %.13Le (%.1f CPU s)\n", argv[1], argv[2], failure,
-                cpuSeconds() - start);
+                monocount::bench::cpuSeconds() - start);
   } catch (const std::exception& error) {
     std::cerr << "dodecahedron_exact: " << error.what() << "\n";
     return 2;

@@ -18,8 +18,6 @@
 // --calibrate N instead runs one replication of N samples per case and prints the CPU
 // microseconds per sample and the relative variance of a sample of each side (RE^2 N).
 
-#include <time.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -34,16 +32,11 @@
 #include "problem/dimacs.hpp"
 #include "problem/problem.hpp"
 #include "problem/variable_probabilities.hpp"
+#include "support/cpu_time.hpp"
 
 namespace {
 
 using namespace monocount;
-
-double cpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
 
 // The chance that some clause has all its variables false, variable v false with chance
 // q[v], by enumerating the 2^n states (n <= 32): the variables are split into a high half H
@@ -130,12 +123,12 @@ std::vector<Row> replicate(const Problem& problem, const std::vector<double>& q,
                            int replications, double& cpu) {
   EvolutionEstimator estimator(problem, lawOf(q), seed, Parallelism{.threads = 1});
   std::vector<Row> rows;
-  const double start = cpuSeconds();
+  const double start = monocount::bench::cpuSeconds();
   for (int r = 0; r < replications; ++r) {
     const Replication row = estimator.estimateModelCount(samples);
     rows.push_back({row.complement.toDouble(), row.complementRelativeError});
   }
-  cpu = cpuSeconds() - start;
+  cpu = monocount::bench::cpuSeconds() - start;
   return rows;
 }
 
@@ -185,9 +178,9 @@ int main(int argc, char** argv) {
       std::printf("%-12s %12s %14s %14s\n", "case", "us/sample", "holds RE^2 N", "fails RE^2 N");
       for (const Case& c : cases) {
         EvolutionEstimator estimator(problem, lawOf(c.q), seed, Parallelism{.threads = 1});
-        const double start = cpuSeconds();
+        const double start = monocount::bench::cpuSeconds();
         const Replication row = estimator.estimateModelCount(calibrate);
-        const double cpu = cpuSeconds() - start;
+        const double cpu = monocount::bench::cpuSeconds() - start;
         const double N = static_cast<double>(row.samples);
         std::printf("%-12s %12.2f %14.4g %14.4g\n", c.name.c_str(), 1e6 * cpu / N,
                     row.relativeError * row.relativeError * N,
@@ -200,9 +193,9 @@ int main(int argc, char** argv) {
                 "pooled RE", "dev %", "dev/SE", "CPU s", "enum. s");
     double truthAtMicro = 0.0;
     for (const Case& c : cases) {
-      const double enumerationStart = cpuSeconds();
+      const double enumerationStart = monocount::bench::cpuSeconds();
       const double enumeration = static_cast<double>(failureByEnumeration(problem, c.q));
-      const double enumerationSeconds = cpuSeconds() - enumerationStart;
+      const double enumerationSeconds = monocount::bench::cpuSeconds() - enumerationStart;
       if (c.name == "q = 1e-6") truthAtMicro = enumeration;
       double cpu = 0.0;
       const std::vector<Row> rows = replicate(problem, c.q, seed, samples, replications, cpu);

@@ -42,18 +42,12 @@
 #include "estimation/exact/exact_counter.hpp"
 #include "support/exact_counts.hpp"
 #include "support/formulas.hpp"
+#include "support/cpu_time.hpp"
 
 namespace {
 
 using namespace monocount;
 using boost::multiprecision::mpz_int;
-
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // A field of /proc/self/status in bytes (VmRSS, VmHWM).
 double statusBytes(const std::string& field) {
@@ -166,10 +160,10 @@ int main(int argc, char** argv) {
               << " clauses)\n";
 
     const double rssBefore = statusBytes("VmRSS");
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = monocount::bench::cpuSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
     const ExactPlan plan = planExact(problem, settings);
-    const double planCpu = cpuSeconds() - cpuStart;
+    const double planCpu = monocount::bench::cpuSeconds() - cpuStart;
     std::cout << std::setprecision(3);
     for (const DecompositionCandidate& c : plan.candidates) {
       std::cout << "order: " << heuristicName(c.heuristic) << " width " << c.width;
@@ -193,9 +187,9 @@ int main(int argc, char** argv) {
               << " CPU s\n";
     if (planOnly) return 0;
 
-    const double runStart = cpuSeconds();
+    const double runStart = monocount::bench::cpuSeconds();
     const ExactResult result = exactCount(problem, plan, settings);
-    const double runCpu = cpuSeconds() - runStart;
+    const double runCpu = monocount::bench::cpuSeconds() - runStart;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     const double grown = statusBytes("VmHWM") - rssBefore;
     std::cout << "run: " << runCpu << " CPU s (plan and run " << planCpu + runCpu << " CPU s, " << wall

@@ -38,8 +38,6 @@
 //       ln Z = f w h + s (w + h) + c through exactly computed strips and squares
 //       (support::fitSquareGrid), P = p^n Z.
 
-#include <time.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -58,16 +56,11 @@
 #include "network_formulas.hpp"
 #include "support/exact_counts.hpp"
 #include "support/formulas.hpp"
+#include "support/cpu_time.hpp"
 
 namespace {
 
 using namespace monocount;
-
-double cpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
 
 // What a case runs and against what.
 struct Setup {
@@ -227,13 +220,13 @@ void runCase(const std::string& name, const Case& c, std::int32_t replications, 
                     .failingSettings = given.value_or(DescentSettings{})});
   std::vector<double> ratios;  // estimate / reference
   std::vector<double> errors;
-  const double start = cpuSeconds();
+  const double start = monocount::bench::cpuSeconds();
   for (std::int32_t r = 0; r < replications; ++r) {
     const auto [estimate, error] = rareSide(estimator, setup, roots);
     ratios.push_back((estimate / setup.reference).toDouble());
     errors.push_back(error);
   }
-  const double cpu = cpuSeconds() - start;
+  const double cpu = monocount::bench::cpuSeconds() - start;
   double mean = 0.0;
   for (const double x : ratios) mean += x / replications;
   double squares = 0.0;
