@@ -1,7 +1,6 @@
 #include "estimation/classic/block_stream_estimator.hpp"
 
 #include <algorithm>
-#include <functional>
 #include <utility>
 
 #include "estimation/known_count.hpp"
@@ -67,21 +66,14 @@ void BlockStreamEstimator::runBlock(Worker& worker, std::uint32_t replication, s
 Replication BlockStreamEstimator::estimateModelCount(std::int32_t sampleSize) {
   const std::uint32_t replication = replication_++;
   const auto sampleCount = static_cast<std::size_t>(std::max(sampleSize, 1));
-  const std::int64_t perBlock = samplesPerBlock(problem_.variableCount);
-  const auto blocks = static_cast<std::int64_t>((sampleCount + static_cast<std::size_t>(perBlock) - 1) /
-                                                static_cast<std::size_t>(perBlock));
-  const Share share = shareOf(blocks, ranks_->rank(), ranks_->size());
+  const auto samples = static_cast<std::int64_t>(sampleCount);
+  const std::int64_t blocks = blocksFor(samples, samplesPerBlock(problem_.variableCount));
   runTogether(*ranks_, [&] {
     std::fill(counts_.begin(), counts_.end(), 0);
-    BlockProgress progress(onProgress, share.end - share.first, static_cast<std::int64_t>(sampleCount));
-    runBlocks(
-        share.first, share.end, threads_,
-        [&](std::int32_t w, std::int64_t block) {
-          Worker& worker = workers_.get(w, [&] { return makeWorker(); });
-          runBlock(worker, replication, block, sampleCount);
-        },
-        std::ref(progress), stop_);
-    progress.finish();
+    runShare(*ranks_, blocks, samples, threads_, onProgress, stop_, [&](std::int32_t w, std::int64_t block) {
+      Worker& worker = workers_.get(w, [&] { return makeWorker(); });
+      runBlock(worker, replication, block, sampleCount);
+    });
     // Counts add up exactly, so the workers' sums are those of the blocks in block order.
     workers_.forEach([&](Worker& worker) {
       for (std::size_t length = 0; length < counts_.size(); ++length) counts_[length] += worker.counts[length];

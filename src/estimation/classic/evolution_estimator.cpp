@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <type_traits>
 
 #include "estimation/known_count.hpp"
@@ -242,21 +241,14 @@ void EvolutionEstimator::runBlock(Worker& worker, std::uint32_t replication, std
 Replication EvolutionEstimator::estimateModelCount(std::int32_t sampleSize) {
   const std::uint32_t replication = replication_++;
   const auto sampleCount = static_cast<std::size_t>(std::max(sampleSize, 1));
-  const std::int64_t perBlock = samplesPerBlock(problem_.variableCount);
-  const auto blocks = static_cast<std::int64_t>((sampleCount + static_cast<std::size_t>(perBlock) - 1) /
-                                                static_cast<std::size_t>(perBlock));
-  const Share share = shareOf(blocks, ranks_->rank(), ranks_->size());
+  const auto asked = static_cast<std::int64_t>(sampleCount);
+  const std::int64_t blocks = blocksFor(asked, samplesPerBlock(problem_.variableCount));
   runTogether(*ranks_, [&] {
     blocks_.assign(static_cast<std::size_t>(blocks), BlockStatistics{});
-    BlockProgress progress(onProgress, share.end - share.first, static_cast<std::int64_t>(sampleCount));
-    runBlocks(
-        share.first, share.end, threads_,
-        [&](std::int32_t w, std::int64_t block) {
-          Worker& worker = workers_.get(w, [&] { return makeWorker(); });
-          runBlock(worker, replication, block, sampleCount);
-        },
-        std::ref(progress), stop_);
-    progress.finish();
+    runShare(*ranks_, blocks, asked, threads_, onProgress, stop_, [&](std::int32_t w, std::int64_t block) {
+      Worker& worker = workers_.get(w, [&] { return makeWorker(); });
+      runBlock(worker, replication, block, sampleCount);
+    });
   });
   // Every rank filled in the blocks of its share (those it did not run, cut short, stay empty).
   static_assert(std::is_trivially_copyable_v<BlockStatistics>);

@@ -69,4 +69,17 @@ std::int32_t usableCores() {
   return static_cast<std::int32_t>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+std::int64_t blocksFor(std::int64_t samples, std::int64_t perBlock) {
+  return (std::max<std::int64_t>(samples, 1) + perBlock - 1) / perBlock;
+}
+
+void runShare(const RankGroup& ranks, std::int64_t blocks, std::int64_t samples, std::int32_t threads,
+              const ProgressCallback& callback, StopRequest* stop,
+              const std::function<void(std::int32_t worker, std::int64_t block)>& run) {
+  const Share share = shareOf(blocks, ranks.rank(), ranks.size());
+  BlockProgress progress(callback, share.end - share.first, samples);
+  runBlocks(share.first, share.end, threads, run, std::ref(progress), stop);
+  progress.finish();
+}
+
 }  // namespace monocount

@@ -66,6 +66,16 @@ class BlockProgress {
   double reported_ = 0.0;
 };
 
+// The blocks of a replication of `samples` samples (at least 1), `perBlock` to a block.
+std::int64_t blocksFor(std::int64_t samples, std::int64_t perBlock);
+
+// Runs this rank's share (shareOf) of a replication's `blocks` blocks of `samples` samples in
+// all on `threads` workers (runBlocks, obeying `stop`), telling `callback` how far it has come
+// (BlockProgress) and, at the end, that it is done.
+void runShare(const RankGroup& ranks, std::int64_t blocks, std::int64_t samples, std::int32_t threads,
+              const ProgressCallback& callback, StopRequest* stop,
+              const std::function<void(std::int32_t worker, std::int64_t block)>& run);
+
 // The number of cores this process may run on (its CPU affinity mask), at least 1.
 std::int32_t usableCores();
 
