@@ -67,9 +67,10 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
     truth[v] = 1.0 - falsity[v];
   }
   const VariableProbabilities skewed = VariableProbabilities::perVariable(truth, falsity);
-  // Odds spread beyond the tilted removal's reach (a factor 1e4): the removal of R(S) alone.
-  std::vector<double> rare = falsity;
-  for (std::size_t v = 0; v < rare.size(); v += 2) rare[v] = 1e-4;
+  // Odds of 1e-4 among odds of 1: once those few are gone, the tilted removal's tries are
+  // nearly all refused.
+  std::vector<double> rare(falsity.size(), 0.5);
+  for (std::size_t v = 0; v < rare.size(); v += 7) rare[v] = 1.0 - 1e-4;
   std::vector<double> common(rare.size());
   for (std::size_t v = 0; v < rare.size(); ++v) common[v] = 1.0 - rare[v];
   const VariableProbabilities wide = VariableProbabilities::perVariable(common, rare);
@@ -86,12 +87,14 @@ TEST(SizeDescent, BothSidesUnderEitherLawAreUnbiased) {
   const DescentSettings lone{.particles = 1, .walkSteps = 0};
   // The walk stops (and one particle goes on alone) once a size carries under 5 % of the sum.
   const DescentSettings stopping{.particles = 6, .walkSteps = 3, .negligible = 0.05};
+  // The removal drawn by rejection from the whole set on, not exactly near it.
+  const DescentSettings rejecting{.particles = 6, .walkSteps = 3, .exactRemoval = 0.0};
   const Case cases[] = {
       {"4 x 3 grid, failing, counts", support::gridVertexCover(4, 3), DescentSide::failing, &half, few},
       {"random 1..4-CNF, failing, counts, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::failing, &half, lone},
       {"4 x 3 grid, satisfying, odds", support::gridVertexCover(4, 3), DescentSide::satisfying, &skewed, few},
       {"4 x 3 grid, failing, odds", support::gridVertexCover(4, 3), DescentSide::failing, &skewed, few},
-      {"4 x 3 grid, satisfying, wide odds", support::gridVertexCover(4, 3), DescentSide::satisfying, &wide, few},
+      {"4 x 3 grid, satisfying, wide odds", support::gridVertexCover(4, 3), DescentSide::satisfying, &wide, rejecting},
       {"random 1..4-CNF, satisfying, odds, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::satisfying, &skewed, lone},
       {"random 1..4-CNF, failing, odds, lone", support::randomMixedCnf(12, 20, 4, 8), DescentSide::failing, &skewed, lone},
       {"long overlapping clauses, failing, odds", support::randomMonotoneCnf(13, 40, 6, 5), DescentSide::failing, &skewed, few},

@@ -47,8 +47,7 @@ SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, c
     std::nth_element(sorted.begin(), at, sorted.end());
     exactBelow_ = static_cast<long double>(settings_.exactRemoval) * *at;
     classes_.assign(count, OddsClasses(OddsClasses::layoutOf(target_.odds)));
-    const auto [least, most] = std::minmax_element(target_.odds.begin(), target_.odds.end());
-    tilted_ = target_.side == DescentSide::satisfying && *most <= kTiltSpread * *least;
+    tilted_ = target_.side == DescentSide::satisfying;
     if (tilted_) {
       gains_.resize(target_.odds.size());
       powers_.resize(target_.odds.size());
@@ -451,15 +450,29 @@ double SizeDescent::removeTilted(std::vector<CoverState>& particles, SplitEngine
       continue;
     }
     const long double before = outsidePowers_[i];
+    const auto term = [&](std::int32_t z) {
+      const auto v = static_cast<std::size_t>(z);
+      return gains_[v] / static_cast<double>(before + static_cast<long double>(powers_[v]));
+    };
     std::int32_t x = -1;
-    if (walking && before < exactPowersBelow_) {
-      // Near the whole set B is small and 1 / (B + r_x^a) varies with x: x with chance
-      // proportional to g_x / (B + r_x^a), the weight their sum.
+    if (!walking || before >= exactPowersBelow_) {
+      // By rejection: a uniform removable member, kept with chance g_x / (the largest g). After
+      // kTiltTries refusals (odds so uneven that the removable members' g lie far below the
+      // largest) the exact draw below takes over: either way the weighted step has the same
+      // expectation, and whether the tries failed does not depend on which x they would give.
+      for (std::int32_t tries = 0; tries < kTiltTries && x < 0; ++tries) {
+        const std::int32_t z = state.drawRemovable(engine);
+        if (evenGains_ || engine.unit() * largestGain_ < gains_[static_cast<std::size_t>(z)]) x = z;
+      }
+      if (x >= 0) {
+        const auto v = static_cast<std::size_t>(x);
+        weights_[i] *= state.removableGain() / static_cast<double>(before + static_cast<long double>(powers_[v]));
+      }
+    }
+    if (x < 0) {
+      // x with chance proportional to g_x / (B + r_x^a), the weight their sum: near the whole set,
+      // where B is small and 1 / (B + r_x^a) varies with x, and after the refusals above.
       double chances = 0.0;
-      const auto term = [&](std::int32_t z) {
-        const auto v = static_cast<std::size_t>(z);
-        return gains_[v] / static_cast<double>(before + static_cast<long double>(powers_[v]));
-      };
       state.forEachRemovable([&](std::int32_t z) { chances += term(z); });
       const double point = engine.unit() * chances;
       double reach = 0.0;
@@ -469,13 +482,6 @@ double SizeDescent::removeTilted(std::vector<CoverState>& particles, SplitEngine
       });
       if (x < 0) x = state.drawRemovable(engine);  // not reached: point < chances
       weights_[i] *= chances;
-    } else {
-      // By rejection: a uniform removable member, kept with chance g_x / (the largest g).
-      do {
-        x = state.drawRemovable(engine);
-      } while (!evenGains_ && engine.unit() * largestGain_ >= gains_[static_cast<std::size_t>(x)]);
-      const auto v = static_cast<std::size_t>(x);
-      weights_[i] *= state.removableGain() / static_cast<double>(before + static_cast<long double>(powers_[v]));
     }
     moveOut(state, i, x);
     sum += weights_[i];

@@ -91,19 +91,19 @@ struct DescentSettings {
 //
 // Under odds the weight of each size depends on R(S), a sum over the whole outside set that the
 // walk renews only a few variables per size; the errors of successive sizes then add up rather
-// than average out, and a root's log-variance grows about linearly with the sizes walked times
-// the odds' squared coefficient of variation over (particles x walk steps). The identity holds
-// for any c(T, x) >= 0 that sums to 1 over the x outside T (above, c = r_x / R(T)): the pair
-// (S, x) carries W(S) c(S - x, x) / r_x. On the satisfying side, when the odds' largest is at
-// most kTiltSpread times their smallest, c(T, x) = r_x^a / B(T) with B(T) the sum of r_y^a
-// over y outside T and a = 1 - k / n (in steps of 1 / kTiltSteps): a set with more of the large
-// odds has a smaller B but a smaller G(S), the sum of g_x = r_x^(a - 1) over its removable
-// members, and at that a the two cancel to first order, so the weight hardly depends on the
-// slow sums at all (at the whole set a = 0, c uniform; near the minimal sets a -> 1). x is drawn
-// with chance g_x / G(S) (a uniform removable member kept with chance g_x over the largest g),
+// than average out, and a root's log-variance grows about linearly with the sizes walked times the
+// odds' squared coefficient of variation over (particles x walk steps). The identity holds for any
+// c(T, x) >= 0 that sums to 1 over the x outside T (above, c = r_x / R(T)): the pair (S, x)
+// carries W(S) c(S - x, x) / r_x. On the satisfying side c(T, x) = r_x^a / B(T), B(T) the sum of
+// r_y^a over y outside T and a = 1 - k / n (in steps of 1 / kTiltSteps): a set with more of the
+// large odds has a smaller B but a smaller G(S), the sum of g_x = r_x^(a - 1) over its removable
+// members, and at that a the two cancel to first order, so the weight hardly depends on the slow
+// sums at all (at the whole set a = 0, c uniform; near the minimal sets a -> 1). x is drawn with
+// chance g_x / G(S) (a uniform removable member kept with chance g_x over the largest g; after
+// kTiltTries refusals, as near the whole set, exactly, in two passes over the removable members),
 // the weight is G(S) / (B(S) + r_x^a), and G is kept by the particle's CoverState as members
-// become removable and stop being so (CoverState::tally). On the 10,000-variable path with
-// chances in [0.3, 0.7] a root's log-variance fell from about 0.6 to 0.08 (bench/tools/rare_sides:
+// become removable and stop being so (CoverState::tally). On the 10,000-variable path with chances
+// in [0.3, 0.7] a root's log-variance fell from about 0.6 to 0.1 (bench/tools/rare_sides:
 // path-holds).
 //
 // The ascent (DescentTarget::ascend, failing side) starts where a rare failure lies: at the
@@ -189,7 +189,7 @@ class SizeDescent {
   // R(S) summed afresh, and R of particle i summed afresh once its moves outnumber the outside.
   template <class State>
   long double sumOutside(const State& state, const double* values = nullptr) const;
-  // The tilted removal (satisfying side under odds of a spread up to kTiltSpread): the exponent
+  // The tilted removal (satisfying side under odds): the exponent
   // for size k and what follows from it; then the step down of every particle, returning the
   // sum of their weights.
   void tilt(std::vector<CoverState>& particles, std::int32_t k);
@@ -234,7 +234,7 @@ class SizeDescent {
   std::int32_t smallest_ = 0;
   std::int32_t walkedDown_ = 0;  // sizes the last root walked down, 0 before the first
   // The tilted removal: whether it runs, and its exponent's step (-1 before a root's first).
-  static constexpr double kTiltSpread = 64.0;
+  static constexpr std::int32_t kTiltTries = 64;  // refusals before the exact draw
   static constexpr std::int32_t kTiltSteps = 64;
   bool tilted_ = false;
   std::int32_t exponentStep_ = -1;
