@@ -425,6 +425,7 @@ void SizeDescent::tilt(std::vector<CoverState>& particles, std::int32_t k) {
     smallestGain = v == 0 ? gains_[v] : std::min(smallestGain, gains_[v]);
   }
   evenGains_ = largestGain_ <= smallestGain;
+  tallyTrusted_ = largestGain_ <= kTallyRange * smallestGain;
   std::vector<double>& sorted = scratch_;
   sorted = powers_;
   const auto at = sorted.begin() + static_cast<std::ptrdiff_t>(0.99 * static_cast<double>(sorted.size() - 1));
@@ -455,7 +456,7 @@ double SizeDescent::removeTilted(std::vector<CoverState>& particles, SplitEngine
       return gains_[v] / static_cast<double>(before + static_cast<long double>(powers_[v]));
     };
     std::int32_t x = -1;
-    if (!walking || before >= exactPowersBelow_) {
+    if ((!walking || before >= exactPowersBelow_) && tallyTrusted_) {
       // By rejection: a uniform removable member, kept with chance g_x / (the largest g). After
       // kTiltTries refusals (odds so uneven that the removable members' g lie far below the
       // largest) the exact draw below takes over: either way the weighted step has the same
@@ -471,7 +472,9 @@ double SizeDescent::removeTilted(std::vector<CoverState>& particles, SplitEngine
     }
     if (x < 0) {
       // x with chance proportional to g_x / (B + r_x^a), the weight their sum: near the whole set,
-      // where B is small and 1 / (B + r_x^a) varies with x, and after the refusals above.
+      // where B is small and 1 / (B + r_x^a) varies with x, after the refusals above, and when the
+      // g range so widely that the kept sum G cannot be trusted (its rounding errors, from
+      // adding and taking away the largest, would swamp a sum of the smallest).
       double chances = 0.0;
       state.forEachRemovable([&](std::int32_t z) { chances += term(z); });
       const double point = engine.unit() * chances;

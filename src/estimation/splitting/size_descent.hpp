@@ -100,7 +100,8 @@ struct DescentSettings {
 // members, and at that a the two cancel to first order, so the weight hardly depends on the slow
 // sums at all (at the whole set a = 0, c uniform; near the minimal sets a -> 1). x is drawn with
 // chance g_x / G(S) (a uniform removable member kept with chance g_x over the largest g; after
-// kTiltTries refusals, as near the whole set, exactly, in two passes over the removable members),
+// kTiltTries refusals, near the whole set, and for g spread beyond kTallyRange, exactly, in two
+// passes over the removable members),
 // the weight is G(S) / (B(S) + r_x^a), and G is kept by the particle's CoverState as members
 // become removable and stop being so (CoverState::tally). On the 10,000-variable path with chances
 // in [0.3, 0.7] a root's log-variance fell from about 0.6 to 0.1 (bench/tools/rare_sides:
@@ -242,6 +243,9 @@ class SizeDescent {
   std::vector<double> gains_;               // and r^(a - 1)
   double largestGain_ = 1.0;
   bool evenGains_ = true;                   // every g the same: no rejection
+  // The largest g over the smallest beyond which G, kept by adding and taking away, is not used.
+  static constexpr double kTallyRange = 1e9;
+  bool tallyTrusted_ = true;
   long double exactPowersBelow_ = 0.0L;     // B below which the removal is drawn exactly
   std::vector<long double> outsidePowers_;  // per particle, B(S)
   std::vector<double> scratch_;
