@@ -47,8 +47,7 @@ SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, c
     std::nth_element(sorted.begin(), at, sorted.end());
     exactBelow_ = static_cast<long double>(settings_.exactRemoval) * *at;
     classes_.assign(count, OddsClasses(OddsClasses::layoutOf(target_.odds)));
-    tilted_ = target_.side == DescentSide::satisfying;
-    if (tilted_) {
+    if (target_.side == DescentSide::satisfying) {  // the tilted removal's
       gains_.resize(target_.odds.size());
       powers_.resize(target_.odds.size());
       outsidePowers_.resize(count);
@@ -135,18 +134,13 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
       if (abandoned()) return WideReal(0.0);
     }
     double sum = 0.0;
-    if constexpr (Weighted) {
-      bool removed = false;
-      if constexpr (std::is_same_v<State, CoverState>) {
-        if (tilted_) {
-          tilt(particles, k);
-          sum = removeTilted(particles, engine, walking);
-          removed = true;
-        }
-      }
+    if constexpr (Weighted && std::is_same_v<State, CoverState>) {
+      tilt(particles, k);
+      sum = removeTilted(particles, engine, walking);
+    } else if constexpr (Weighted) {
       // Each particle of size k loses a uniform removable member x and is weighted by
       // rem(S) / R(S - x).
-      for (std::size_t i = 0; i < count && !removed; ++i) {
+      for (std::size_t i = 0; i < count; ++i) {
         if (weights_[i] == 0.0) continue;
         State& state = particles[i];
         const std::int32_t removable = state.removableCount();
@@ -158,16 +152,9 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
         std::int32_t x = -1;
         if (walking && before < exactBelow_) {
           // x with chance proportional to 1 / R(S - x); the weight is the sum of those.
-          double chances = 0.0;
-          state.forEachRemovable([&](std::int32_t z) { chances += 1.0 / static_cast<double>(before + odds[z]); });
-          const double point = engine.unit() * chances;
-          double reach = 0.0;
-          state.forEachRemovable([&](std::int32_t z) {
-            reach += 1.0 / static_cast<double>(before + odds[z]);
-            if (x < 0 && point < reach) x = z;
+          weights_[i] *= drawRemovableBy(state, engine, x, [&](std::int32_t z) {
+            return 1.0 / static_cast<double>(before + odds[z]);
           });
-          if (x < 0) x = state.drawRemovable(engine);  // not reached: point < chances
-          weights_[i] *= chances;
         } else {
           x = state.drawRemovable(engine);
           weights_[i] *= static_cast<double>(removable) / static_cast<double>(before + odds[x]);
@@ -407,6 +394,21 @@ long double SizeDescent::sumOutside(const State& state, const double* values) co
   return sum;
 }
 
+template <class State, class Chance>
+double SizeDescent::drawRemovableBy(const State& state, SplitEngine& engine, std::int32_t& x, Chance chance) {
+  double chances = 0.0;
+  state.forEachRemovable([&](std::int32_t z) { chances += chance(z); });
+  const double point = engine.unit() * chances;
+  double reach = 0.0;
+  x = -1;
+  state.forEachRemovable([&](std::int32_t z) {
+    reach += chance(z);
+    if (x < 0 && point < reach) x = z;
+  });
+  if (x < 0) x = state.drawRemovable(engine);  // not reached: point < chances
+  return chances;
+}
+
 void SizeDescent::tilt(std::vector<CoverState>& particles, std::int32_t k) {
   // The exponent a = 1 - k / n, in steps of 1 / kTiltSteps: at each step the weights r^a and
   // r^(a - 1) anew, and every particle's sums of them.
@@ -475,16 +477,7 @@ double SizeDescent::removeTilted(std::vector<CoverState>& particles, SplitEngine
       // where B is small and 1 / (B + r_x^a) varies with x, after the refusals above, and when the
       // g range so widely that the kept sum G cannot be trusted (its rounding errors, from
       // adding and taking away the largest, would swamp a sum of the smallest).
-      double chances = 0.0;
-      state.forEachRemovable([&](std::int32_t z) { chances += term(z); });
-      const double point = engine.unit() * chances;
-      double reach = 0.0;
-      state.forEachRemovable([&](std::int32_t z) {
-        reach += term(z);
-        if (x < 0 && point < reach) x = z;
-      });
-      if (x < 0) x = state.drawRemovable(engine);  // not reached: point < chances
-      weights_[i] *= chances;
+      weights_[i] *= drawRemovableBy(state, engine, x, term);
     }
     moveOut(state, i, x);
     sum += weights_[i];

@@ -194,6 +194,10 @@ class SizeDescent {
   // for size k and what follows from it; then the step down of every particle, returning the
   // sum of their weights.
   void tilt(std::vector<CoverState>& particles, std::int32_t k);
+  // A removable member x of `state` with chance proportional to chance(x), in two passes over
+  // them; returns the sum of the chances.
+  template <class State, class Chance>
+  static double drawRemovableBy(const State& state, SplitEngine& engine, std::int32_t& x, Chance chance);
   double removeTilted(std::vector<CoverState>& particles, SplitEngine& engine, bool walking);
   template <class State>
   void refreshOutside(const State& state, std::size_t i);
@@ -234,10 +238,9 @@ class SizeDescent {
   std::vector<WideReal> watchTotal_;      // the quantity's terms so far
   std::int32_t smallest_ = 0;
   std::int32_t walkedDown_ = 0;  // sizes the last root walked down, 0 before the first
-  // The tilted removal: whether it runs, and its exponent's step (-1 before a root's first).
+  // The tilted removal: its exponent's step (-1 before a root's first).
   static constexpr std::int32_t kTiltTries = 64;  // refusals before the exact draw
   static constexpr std::int32_t kTiltSteps = 64;
-  bool tilted_ = false;
   std::int32_t exponentStep_ = -1;
   std::vector<double> powers_;              // per variable r^a
   std::vector<double> gains_;               // and r^(a - 1)
