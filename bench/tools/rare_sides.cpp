@@ -1,7 +1,7 @@
 // Split on the rare side of a chance: the chance that a formula holds, or that it fails, where
-// that side is tiny, against references that do not come from the estimator. One core.
+// that side is tiny, against references that do not come from the estimator. One core unless --threads.
 //
-//   rare_sides [--replications R] [--roots N] [--seed S] [--settings PARTICLES:WALK] [--honesty] CASE...
+//   rare_sides [--replications R] [--roots N] [--seed S] [--settings PARTICLES:WALK] [--threads T] [--honesty] CASE...
 //   rare_sides --reference CASE...
 //
 // For each case, R replications of N roots (N and the settings per case unless given; R = 10, or
@@ -13,7 +13,8 @@
 //   --honesty: the standard deviation of the R estimates over the mean RE the replications
 //     reported (honest: about 1) and the share of replications whose +-2 RE interval holds the
 //     reference (honest: about 95 %), for the cases whose replications report an RE.
-// --reference prints each case's reference and how it was derived.
+// --reference prints each case's reference and how it was derived. --threads runs the roots of a
+// replication on T threads: the same digits, and CPU seconds summed over the threads.
 //
 // Cases:
 //   dodeca-0.1, dodeca-1e-3, dodeca-1e-6   the dodecahedron network (30 links, 7,376 minimal
@@ -207,10 +208,10 @@ std::pair<WideReal, double> rareSide(SplittingEstimator& estimator, const Setup&
 }
 
 void runCase(const std::string& name, const Case& c, std::int32_t replications, std::int32_t roots, std::uint32_t seed,
-             std::optional<DescentSettings> given, bool honesty) {
+             std::optional<DescentSettings> given, std::int32_t threads, bool honesty) {
   const Setup setup = c.build();
   const DescentSettings settings = given.value_or(DescentSettings::forVariables(setup.problem.variableCount));
-  SplittingEstimator estimator(setup.problem, seed, settings, Parallelism{.threads = 1});
+  SplittingEstimator estimator(setup.problem, seed, settings, Parallelism{.threads = threads});
   const bool sizes = !setup.law.has_value();
   estimator.recordSizes(sizes);
   estimator.target({.failing = setup.rareFails,
@@ -272,6 +273,7 @@ int main(int argc, char** argv) {
   std::int32_t roots = 0;
   std::uint32_t seed = 1;
   std::optional<DescentSettings> settings;
+  std::int32_t threads = 1;
   bool honesty = false;
   bool reference = false;
   std::vector<std::string> names;
@@ -294,6 +296,8 @@ int main(int argc, char** argv) {
         settings = DescentSettings{};
         settings->particles = std::stoi(setting.substr(0, colon));
         settings->walkSteps = colon == std::string::npos ? 0 : std::stoi(setting.substr(colon + 1));
+      } else if (word == "--threads") {
+        threads = std::stoi(value());
       } else if (word == "--honesty") {
         honesty = true;
       } else if (word == "--reference") {
@@ -317,12 +321,12 @@ int main(int argc, char** argv) {
         continue;
       }
       runCase(name, c, replications > 0 ? replications : (honesty ? 40 : 10), roots > 0 ? roots : c.roots, seed,
-              settings ? settings : c.settings, honesty);
+              settings ? settings : c.settings, threads, honesty);
       std::fflush(stdout);
     }
   } catch (const std::exception& error) {
     std::cerr << "rare_sides: " << error.what() << "\n"
-              << "usage: rare_sides [--replications R] [--roots N] [--seed S] [--settings P:W] [--honesty] CASE...\n"
+              << "usage: rare_sides [--replications R] [--roots N] [--seed S] [--settings P:W] [--threads T] [--honesty] CASE...\n"
               << "       rare_sides --reference CASE...\n";
     return 2;
   }
