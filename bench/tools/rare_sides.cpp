@@ -1,7 +1,7 @@
 // Split on the rare side of a chance: the chance that a formula holds, or that it fails, where
 // that side is tiny, against references that do not come from the estimator. One core unless --threads.
 //
-//   rare_sides [--replications R] [--roots N] [--seed S] [--settings PARTICLES:WALK] [--threads T] [--honesty] CASE...
+//   rare_sides [--replications R] [--roots N] [--seed S] [--settings PARTICLES:WALK] [--threads T] [--honesty] [--each] CASE...
 //   rare_sides --reference CASE...
 //
 // For each case, R replications of N roots (N and the settings per case unless given; R = 10, or
@@ -14,7 +14,10 @@
 //     reported (honest: about 1) and the share of replications whose +-2 RE interval holds the
 //     reference (honest: about 95 %), for the cases whose replications report an RE.
 // --reference prints each case's reference and how it was derived. --threads runs the roots of a
-// replication on T threads: the same digits, and CPU seconds summed over the threads.
+// replication on T threads: the same digits, and CPU seconds summed over the threads. --each
+// prints every replication's estimate over the reference and its RE, one line each (with
+// --roots 1, every root's: the shape of a root's estimate, and what a replication of N of them
+// would report, by resampling).
 //
 // Cases:
 //   dodeca-0.1, dodeca-1e-3, dodeca-1e-6   the dodecahedron network (30 links, 7,376 minimal
@@ -208,7 +211,7 @@ std::pair<WideReal, double> rareSide(SplittingEstimator& estimator, const Setup&
 }
 
 void runCase(const std::string& name, const Case& c, std::int32_t replications, std::int32_t roots, std::uint32_t seed,
-             std::optional<DescentSettings> given, std::int32_t threads, bool honesty) {
+             std::optional<DescentSettings> given, std::int32_t threads, bool honesty, bool each) {
   const Setup setup = c.build();
   const DescentSettings settings = given.value_or(DescentSettings::forVariables(setup.problem.variableCount));
   SplittingEstimator estimator(setup.problem, seed, settings, Parallelism{.threads = threads});
@@ -226,6 +229,10 @@ void runCase(const std::string& name, const Case& c, std::int32_t replications, 
     const auto [estimate, error] = rareSide(estimator, setup, roots);
     ratios.push_back((estimate / setup.reference).toDouble());
     errors.push_back(error);
+    if (each) {
+      std::printf("%-13s replication %4d  estimate / reference %.6g  RE %.4g\n", name.c_str(), r, ratios.back(),
+                  error);
+    }
   }
   const double cpu = monocount::bench::cpuSeconds() - start;
   double mean = 0.0;
@@ -275,6 +282,7 @@ int main(int argc, char** argv) {
   std::optional<DescentSettings> settings;
   std::int32_t threads = 1;
   bool honesty = false;
+  bool each = false;
   bool reference = false;
   std::vector<std::string> names;
   try {
@@ -298,6 +306,8 @@ int main(int argc, char** argv) {
         settings->walkSteps = colon == std::string::npos ? 0 : std::stoi(setting.substr(colon + 1));
       } else if (word == "--threads") {
         threads = std::stoi(value());
+      } else if (word == "--each") {
+        each = true;
       } else if (word == "--honesty") {
         honesty = true;
       } else if (word == "--reference") {
@@ -321,12 +331,12 @@ int main(int argc, char** argv) {
         continue;
       }
       runCase(name, c, replications > 0 ? replications : (honesty ? 40 : 10), roots > 0 ? roots : c.roots, seed,
-              settings ? settings : c.settings, threads, honesty);
+              settings ? settings : c.settings, threads, honesty, each);
       std::fflush(stdout);
     }
   } catch (const std::exception& error) {
     std::cerr << "rare_sides: " << error.what() << "\n"
-              << "usage: rare_sides [--replications R] [--roots N] [--seed S] [--settings P:W] [--threads T] [--honesty] CASE...\n"
+              << "usage: rare_sides [--replications R] [--roots N] [--seed S] [--settings P:W] [--threads T] [--honesty] [--each] CASE...\n"
               << "       rare_sides --reference CASE...\n";
     return 2;
   }
