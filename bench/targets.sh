@@ -14,7 +14,7 @@
 # scale:    the 100 x 100 grid, the 60 x 60 grid at a pooled RE of 0.5 % and the path of 100,000
 #           variables, R = 10 (about 10, 11 and 40 CPU minutes); scale-honesty: the two grids
 #           at R = 40 (about 18 and 6 CPU minutes). Not part of "all".
-# Each line names the formula, N and R. About 10 CPU minutes for accuracy, 15 for honesty.
+# Each line names the formula, N and R. About 10 CPU minutes for accuracy, 50 for honesty.
 set -euo pipefail
 build=${1:-build}
 mode=${2:-all}
@@ -65,7 +65,7 @@ if [[ $mode == honesty || $mode == all ]]; then
   run torus_12x300 50 40 torus 12 300
   run tree_5000 30 40 tree 5000 2
   run banded3_5000 30 40 banded 5000 9000 3 12 2
-  run path_10000 15 40 path 10000
+  run path_10000 30 40 path 10000
 fi
 if [[ $mode == scale ]]; then
   echo "at scale (R = 10; targets: 100 x 100 within 5 % in 600 s, 60 x 60 within 1 % with a pooled RE of"
