@@ -51,7 +51,7 @@ TEST(CoverState, KeepsItsRemovableMembersThroughAnyMoves) {
   for (const Formula& f : formulas) {
     const Problem problem = support::toProblem(f);
     const OccurrenceTable table(problem);
-    CoverState state(problem, table);
+    CoverState state(table);
     SplitEngine engine(7);
     for (int descent = 0; descent < 20; ++descent) {
       state.fill();
@@ -65,7 +65,7 @@ TEST(CoverState, KeepsItsRemovableMembersThroughAnyMoves) {
         if (state.removableCount() > 0) {
           state.remove(state.removableAt(static_cast<std::int32_t>(engine.below(static_cast<std::uint32_t>(state.removableCount())))));
         }
-        CoverState copy(problem, table);
+        CoverState copy(table);
         copy = state;
         expectConsistent(f, copy, "a copy");
       }
@@ -79,7 +79,7 @@ TEST(CoverState, WalkVisitsEverySatisfyingSetOfItsSizeEquallyOften) {
   const Formula cycle = support::cycleVertexCover(5);
   const Problem problem = support::toProblem(cycle);
   const OccurrenceTable table(problem);
-  CoverState state(problem, table);
+  CoverState state(table);
   SplitEngine engine(11);
   state.remove(0);
   state.remove(2);

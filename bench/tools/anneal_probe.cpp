@@ -217,9 +217,9 @@ struct RootResult {
 // One root of the tempered sampler.
 class Root {
  public:
-  Root(const Problem& problem, const OccurrenceTable& table, const ChanceLine& line, const Setting& setting)
+  Root(const OccurrenceTable& table, const ChanceLine& line, const Setting& setting)
       : line_(line), setting_(setting), n_(table.variableCount) {
-    particles_.assign(static_cast<std::size_t>(setting.particles), Particle{CoverState(problem, table), 0.0});
+    particles_.assign(static_cast<std::size_t>(setting.particles), Particle{CoverState(table), 0.0});
     weights_.resize(particles_.size());
     logRatios_.resize(particles_.size());
     offspring_.resize(particles_.size());
@@ -477,7 +477,7 @@ int main(int argc, char** argv) {
     for (std::size_t w = 3; w < words.size(); ++w) {
       const Setting setting = parseSetting(words[w], n);
       const ChanceLine line = chancesSeed ? ChanceLine(n, chances) : ChanceLine(n, 0.5, !setting.logOdds);
-      Root root(problem, table, line, setting);
+      Root root(table, line, setting);
       std::vector<RootResult> results;
       const double start = monocount::bench::cpuSeconds();
       for (std::int32_t r = 0; r < roots; ++r) {

@@ -4,12 +4,11 @@
 
 namespace monocount {
 
-CoverState::CoverState(const Problem& problem, const OccurrenceTable& table)
-    : problem_(&problem),
-      table_(&table),
+CoverState::CoverState(const OccurrenceTable& table)
+    : table_(&table),
       lists_(static_cast<std::size_t>(table.variableCount)),
       entries_(lists_.size()),
-      counts_(static_cast<std::size_t>(table.clauseCount)) {
+      clauses_(static_cast<std::size_t>(table.clauseCount)) {
   fill();
 }
 
@@ -22,7 +21,7 @@ CoverState& CoverState::operator=(const CoverState& other) {
   const auto size = static_cast<std::ptrdiff_t>(size_);
   std::copy(other.lists_.begin() + size, other.lists_.end(), lists_.begin() + size);
   std::copy(other.entries_.begin(), other.entries_.end(), entries_.begin());
-  std::copy(other.counts_.begin(), other.counts_.end(), counts_.begin());
+  std::copy(other.clauses_.begin(), other.clauses_.end(), clauses_.begin());
   gains_ = other.gains_;
   removableGain_ = other.removableGain_;
   return *this;
@@ -33,11 +32,16 @@ void CoverState::fill() {
   size_ = n;
   removableCount_ = 0;
   removableGain_ = 0.0;
-  counts_.assign(table_->clauseSizes.begin(), table_->clauseSizes.end());
+  for (std::size_t c = 0; c < clauses_.size(); ++c) clauses_[c] = {table_->clauseSizes[c], 0};
+  for (std::int32_t v = 0; v < n; ++v) {
+    for (std::uint32_t i = table_->begin[static_cast<std::size_t>(v)]; i < table_->begin[static_cast<std::size_t>(v) + 1]; ++i) {
+      members(i).index ^= v;
+    }
+  }
   for (std::int32_t v = 0; v < n; ++v) {
     std::int32_t alone = 0;
     for (std::uint32_t i = table_->begin[static_cast<std::size_t>(v)]; i < table_->begin[static_cast<std::size_t>(v) + 1]; ++i) {
-      if (count(i) == 1) ++alone;
+      if (members(i).count == 1) ++alone;
     }
     place(v) = 0;
     mark(v) = -alone;
@@ -67,13 +71,6 @@ void CoverState::unmarkRemovable(std::int32_t v) {
   mark(last) = slot;
 }
 
-std::int32_t CoverState::loneMember(std::int32_t c) const {
-  for (const std::int32_t v : problem_->clause(c)) {
-    if (contains(v)) return v;
-  }
-  return -1;  // not reached: the clause has a member
-}
-
 template <bool Tallied>
 void CoverState::removeMember(std::int32_t x) {
   unmarkRemovable<Tallied>(x);
@@ -82,9 +79,11 @@ void CoverState::removeMember(std::int32_t x) {
   place(x) = --size_;
   lists_[static_cast<std::size_t>(size_)] = x;
   for (std::uint32_t i = table_->begin[static_cast<std::size_t>(x)]; i < table_->begin[static_cast<std::size_t>(x) + 1]; ++i) {
-    if (--count(i) != 1) continue;
+    Members& clause = members(i);
+    clause.index ^= x;
+    if (--clause.count != 1) continue;
     // The member left is now alone in the clause: removable no more, or alone in one more.
-    const std::int32_t last = loneMember(table_->clauses[i]);
+    const std::int32_t last = clause.index;
     std::int32_t& lastMark = mark(last);
     if (lastMark >= 0) {
       unmarkRemovable<Tallied>(last);
@@ -98,8 +97,10 @@ void CoverState::removeMember(std::int32_t x) {
 template <bool Tallied>
 void CoverState::addMember(std::int32_t y) {
   for (std::uint32_t i = table_->begin[static_cast<std::size_t>(y)]; i < table_->begin[static_cast<std::size_t>(y) + 1]; ++i) {
-    if (count(i)++ != 1) continue;
-    const std::int32_t was = loneMember(table_->clauses[i]);  // y is not a member yet
+    Members& clause = members(i);
+    const std::int32_t was = clause.index;  // the lone member, if the count is 1
+    clause.index ^= y;
+    if (clause.count++ != 1) continue;
     if (++mark(was) == 0) markRemovable<Tallied>(was);
   }
   // The first outside variable takes y's place.

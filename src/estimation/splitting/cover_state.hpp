@@ -5,7 +5,6 @@
 
 #include "estimation/randomness/split_engine.hpp"
 #include "problem/occurrence_table.hpp"
-#include "problem/problem.hpp"
 
 namespace monocount {
 
@@ -14,10 +13,11 @@ namespace monocount {
 //   - the removable members, those x in S whose removal leaves S satisfying (no clause has x
 //     as its only member in S), as an indexed set: their number, and a uniform one in O(1);
 //   - the variables outside S, as an indexed set too, for a uniform one in O(1).
-// Per clause it keeps the number of its distinct variables in S; per member, the number of
-// clauses of which it is the only member in S (a member is removable when that is 0). Removing
-// a member scans a clause only when its count falls to 1 (to find the one left), adding a
-// variable only when a count rises to 2 (to find the one that was alone).
+// Per clause it keeps the number of its distinct variables in S and the exclusive or of their
+// indices, which is the member itself when there is one; per member, the number of clauses of
+// which it is the only member in S (a member is removable when that is 0). So when a removal
+// leaves a clause one member, or an addition gives a lone member company, that member is read
+// off the clause's entry, without scanning the clause.
 //
 // Laid out for the cache, as the particles of a large formula outgrow it and a move is a
 // handful of misses: one array holds the removable members from its front and the variables
@@ -29,13 +29,13 @@ namespace monocount {
 // members first (a variable that leaves comes first among the outside; one that enters gives
 // its place to the first).
 //
-// Memory: three integers per variable and one per clause. Copying a state into another of the
+// Memory: three integers per variable and two per clause. Copying a state into another of the
 // same problem allocates nothing and copies the live part of the lists only.
 class CoverState {
  public:
-  // The whole set: every variable in S. `problem` and `table` must outlive the state, and the
-  // problem must have no empty clause.
-  CoverState(const Problem& problem, const OccurrenceTable& table);
+  // The whole set: every variable in S. `table` must outlive the state, and its problem must
+  // have no empty clause.
+  explicit CoverState(const OccurrenceTable& table);
   CoverState(const CoverState&) = default;
   // `other` must be a state of the same problem.
   CoverState& operator=(const CoverState& other);
@@ -87,8 +87,13 @@ class CoverState {
   std::int32_t& place(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].place; }
   std::int32_t& mark(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].mark; }
   std::int32_t mark(std::int32_t v) const { return entries_[static_cast<std::size_t>(v)].mark; }
-  // The count of the clause of an occurrence in the table.
-  std::int32_t& count(std::uint32_t occurrence) { return counts_[static_cast<std::size_t>(table_->clauses[occurrence])]; }
+  // What a state keeps of one clause.
+  struct Members {
+    std::int32_t count;  // its distinct variables in S
+    std::int32_t index;  // their indices' exclusive or: the lone member, when count is 1
+  };
+  // The entry of the clause of an occurrence in the table.
+  Members& members(std::uint32_t occurrence) { return clauses_[static_cast<std::size_t>(table_->clauses[occurrence])]; }
   template <bool Tallied>
   void markRemovable(std::int32_t v);
   // Takes the removable member v off the list; its mark is left to the caller.
@@ -98,16 +103,12 @@ class CoverState {
   void removeMember(std::int32_t x);
   template <bool Tallied>
   void addMember(std::int32_t y);
-  // The member of S in clause c when it has exactly one.
-  std::int32_t loneMember(std::int32_t c) const;
-
-  const Problem* problem_;
   const OccurrenceTable* table_;
   std::int32_t size_ = 0;
   std::int32_t removableCount_ = 0;
   std::vector<std::int32_t> lists_;  // the removable members (lists_[0 .. removableCount_)), the outside (lists_[size_ .. n))
   std::vector<Entry> entries_;       // per variable
-  std::vector<std::int32_t> counts_;  // per clause: its distinct variables in S
+  std::vector<Members> clauses_;     // per clause
   const double* gains_ = nullptr;     // see tally
   double removableGain_ = 0.0;
 };

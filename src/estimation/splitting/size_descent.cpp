@@ -25,7 +25,7 @@ SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, c
     throw std::invalid_argument("SizeDescent: one odds per variable");
   }
   if (target_.side == DescentSide::satisfying) {
-    covers_.assign(count, CoverState(problem, table));
+    covers_.assign(count, CoverState(table));
   } else {
     containments_.assign(count, ClauseContainment(problem, table));
   }

@@ -52,7 +52,7 @@ MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const Descen
   // variable with repeated variables in a clause, 16 without, and 20 per clause); under a law
   // with a chance per variable, each with its odds classes (8 bytes per variable).
   const std::uint64_t odds = perVariable ? 8 * n + 16 : 0;
-  const std::uint64_t states = particles * (12 * n + 4 * m + odds) + failingParticles * (20 * n + 20 * m + odds);
+  const std::uint64_t states = particles * (12 * n + 8 * m + odds) + failingParticles * (20 * n + 20 * m + odds);
   // Per worker besides: a block's size sums, and as many again waiting in the sum tree; per
   // descent under such a law, its odds (8 bytes per variable) and their classes' layout (16),
   // and on the satisfying side the tilted removal's two powers of the odds and a scratch copy
