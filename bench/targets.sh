@@ -12,7 +12,7 @@
 #           over the mean reported RE (honest: about 1) and the share of replications whose
 #           truth lies within 2 reported standard errors (honest: about 95 %).
 # scale:    the 100 x 100 grid, the 60 x 60 grid at a pooled RE of 0.5 % and the path of 100,000
-#           variables, R = 10 (about 10, 11 and 40 CPU minutes); scale-honesty: the two grids
+#           variables, R = 10 (about 9, 10 and 24 CPU minutes); scale-honesty: the two grids
 #           at R = 40 (about 18 and 6 CPU minutes). Not part of "all".
 # Each line names the formula, N and R. About 10 CPU minutes for accuracy, 50 for honesty.
 set -euo pipefail
@@ -72,7 +72,7 @@ if [[ $mode == scale ]]; then
   echo "at most 0.5 % in 600 s, path 100000 within 10 % in 1800 s)"
   run grid_100x100 40 10 grid 100 100
   run grid_60x60 400 10 grid 60 60
-  run path_100000 2 10 path 100000
+  run path_100000 10 10 path 100000
 fi
 if [[ $mode == scale-honesty ]]; then
   echo "honesty at scale (R = 40)"
