@@ -71,7 +71,7 @@ if [[ $mode == scale ]]; then
   echo "at scale (R = 10; targets: 100 x 100 within 5 % in 600 s, 60 x 60 within 1 % with a pooled RE of"
   echo "at most 0.5 % in 600 s, path 100000 within 10 % in 1800 s)"
   run grid_100x100 40 10 grid 100 100
-  run grid_60x60 400 10 grid 60 60
+  run grid_60x60 550 10 grid 60 60
   run path_100000 10 10 path 100000
 fi
 if [[ $mode == scale-honesty ]]; then
