@@ -1,7 +1,9 @@
 // Split on the rare side of a chance: the chance that a formula holds, or that it fails, where
-// that side is tiny, against references that do not come from the estimator. One core unless --threads.
+// that side is tiny, against references that do not come from the estimator. One core unless
+// --threads.
 //
-//   rare_sides [--replications R] [--roots N] [--seed S] [--settings PARTICLES:WALK] [--threads T] [--honesty] [--each] CASE...
+//   rare_sides [--replications R] [--roots N] [--seed S] [--settings PARTICLES:WALK] [--threads T]
+//              [--honesty] [--each] CASE...
 //   rare_sides --reference CASE...
 //
 // For each case, R replications of N roots (N and the settings per case unless given; R = 10, or
@@ -336,7 +338,8 @@ int main(int argc, char** argv) {
     }
   } catch (const std::exception& error) {
     std::cerr << "rare_sides: " << error.what() << "\n"
-              << "usage: rare_sides [--replications R] [--roots N] [--seed S] [--settings P:W] [--threads T] [--honesty] [--each] CASE...\n"
+              << "usage: rare_sides [--replications R] [--roots N] [--seed S] [--settings P:W] [--threads T]\n"
+              << "                  [--honesty] [--each] CASE...\n"
               << "       rare_sides --reference CASE...\n";
     return 2;
   }

@@ -34,14 +34,11 @@ void CoverState::fill() {
   removableGain_ = 0.0;
   for (std::size_t c = 0; c < clauses_.size(); ++c) clauses_[c] = {table_->clauseSizes[c], 0};
   for (std::int32_t v = 0; v < n; ++v) {
-    for (std::uint32_t i = table_->begin[static_cast<std::size_t>(v)]; i < table_->begin[static_cast<std::size_t>(v) + 1]; ++i) {
-      members(i).index ^= v;
-    }
-  }
-  for (std::int32_t v = 0; v < n; ++v) {
     std::int32_t alone = 0;
     for (std::uint32_t i = table_->begin[static_cast<std::size_t>(v)]; i < table_->begin[static_cast<std::size_t>(v) + 1]; ++i) {
-      if (members(i).count == 1) ++alone;
+      Members& clause = members(i);
+      clause.index ^= v;
+      if (clause.count == 1) ++alone;
     }
     place(v) = 0;
     mark(v) = -alone;
