@@ -22,7 +22,8 @@ bool satisfies(const Formula& f, const std::vector<bool>& in) {
 }
 
 // The state's members, removable members and outside variables against the definitions.
-void expectConsistent(const Formula& f, const CoverState& state, const std::string& where) {
+template <class State>
+void expectConsistent(const Formula& f, const State& state, const std::string& where) {
   std::vector<bool> in(static_cast<std::size_t>(f.variables));
   for (std::int32_t v = 0; v < f.variables; ++v) in[static_cast<std::size_t>(v)] = state.contains(v);
   ASSERT_EQ(std::count(in.begin(), in.end(), true), state.size()) << where;
@@ -41,7 +42,14 @@ void expectConsistent(const Formula& f, const CoverState& state, const std::stri
   for (std::int32_t i = 0; i < f.variables - state.size(); ++i) ASSERT_FALSE(state.contains(state.outsideAt(i))) << where;
 }
 
-TEST(CoverState, KeepsItsRemovableMembersThroughAnyMoves) {
+// Both widths of the state: every test below runs on each.
+template <class State>
+class CoverStates : public ::testing::Test {};
+using Widths = ::testing::Types<CoverState, NarrowCoverState>;
+TYPED_TEST_SUITE(CoverStates, Widths);
+
+TYPED_TEST(CoverStates, KeepsItsRemovableMembersThroughAnyMoves) {
+  using State = TypeParam;
   // Repeated variables in a clause, unit clauses, variables in no clause, long clauses.
   const Formula formulas[] = {
       {6, {{0, 0, 1}, {1, 2, 2, 2}, {3}, {2, 4}}},
@@ -51,7 +59,7 @@ TEST(CoverState, KeepsItsRemovableMembersThroughAnyMoves) {
   for (const Formula& f : formulas) {
     const Problem problem = support::toProblem(f);
     const OccurrenceTable table(problem);
-    CoverState state(table);
+    State state(table);
     SplitEngine engine(7);
     for (int descent = 0; descent < 20; ++descent) {
       state.fill();
@@ -65,11 +73,45 @@ TEST(CoverState, KeepsItsRemovableMembersThroughAnyMoves) {
         if (state.removableCount() > 0) {
           state.remove(state.removableAt(static_cast<std::int32_t>(engine.below(static_cast<std::uint32_t>(state.removableCount())))));
         }
-        CoverState copy(table);
+        State copy(table);
         copy = state;
         expectConsistent(f, copy, "a copy");
       }
     }
+  }
+}
+
+TYPED_TEST(CoverStates, WalkMakesTheMovesOfAddAndRemoveInTurn) {
+  // walk draws the next variable before the removal it overlaps: the same draws must give the
+  // same lists as add and remove in turn on the wide state.
+  const Formula f = support::gridVertexCover(7, 6);
+  const Problem problem = support::toProblem(f);
+  const OccurrenceTable table(problem);
+  CoverState turns(table);
+  TypeParam walked(table);
+  SplitEngine first(5), second(5);
+  while (turns.removableCount() > 0) {
+    turns.remove(turns.drawRemovable(first));
+    walked.remove(walked.drawRemovable(second));
+    for (std::int32_t step = 0; step < 3; ++step) {
+      turns.add(turns.outsideAt(static_cast<std::int32_t>(first.below(static_cast<std::uint32_t>(f.variables - turns.size())))));
+      turns.remove(turns.drawRemovable(first));
+    }
+    walked.walk(second, 3);
+    for (std::int32_t i = 0; i < turns.removableCount(); ++i) ASSERT_EQ(walked.removableAt(i), turns.removableAt(i));
+    for (std::int32_t i = 0; i < f.variables - turns.size(); ++i) ASSERT_EQ(walked.outsideAt(i), turns.outsideAt(i));
+  }
+  EXPECT_EQ(walked.removableCount(), 0);
+}
+
+TEST(CoverState, NarrowHoldsWhatFitsSixteenBits) {
+  // Too many variables, or a variable in too many clauses, for a 16-bit mark.
+  const Formula wide{40000, {{0, 39999}}};
+  Formula busy{3, {}};
+  for (int c = 0; c < 40000; ++c) busy.clauses.push_back({0, 1 + c % 2});
+  for (const auto& [f, fits] : {std::pair{support::gridVertexCover(7, 6), true}, {wide, false}, {busy, false}}) {
+    const Problem problem = support::toProblem(f);
+    EXPECT_EQ(NarrowCoverState::holds(OccurrenceTable(problem)), fits);
   }
 }
 

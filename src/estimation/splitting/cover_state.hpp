@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "estimation/randomness/split_engine.hpp"
@@ -29,16 +30,23 @@ namespace monocount {
 // members first (a variable that leaves comes first among the outside; one that enters gives
 // its place to the first).
 //
-// Memory: three integers per variable and two per clause. Copying a state into another of the
-// same problem allocates nothing and copies the live part of the lists only.
-class CoverState {
+// Memory: three integers per variable and two per clause, of the width Slot: 16 bits where the
+// formula allows (NarrowCoverState::holds), which halves the particles of a large formula and
+// keeps more of them in cache, 32 otherwise (CoverState); both make the same moves from the same
+// draws. Copying a state into another of the same problem allocates nothing and copies the live
+// part of the lists only.
+template <class Slot>
+class CoverStateOf {
  public:
   // The whole set: every variable in S. `table` must outlive the state, and its problem must
   // have no empty clause.
-  explicit CoverState(const OccurrenceTable& table);
-  CoverState(const CoverState&) = default;
+  explicit CoverStateOf(const OccurrenceTable& table);
+  CoverStateOf(const CoverStateOf&) = default;
   // `other` must be a state of the same problem.
-  CoverState& operator=(const CoverState& other);
+  CoverStateOf& operator=(const CoverStateOf& other);
+  // Whether every index, count and mark of `table`'s formula fits a Slot (the variables, the
+  // distinct variables of a clause and the clauses of a variable are all below its largest value).
+  static bool holds(const OccurrenceTable& table);
 
   // Back to the whole set, without allocating.
   void fill();
@@ -65,6 +73,11 @@ class CoverState {
   void remove(std::int32_t x) { removeMember<false>(x); }
   // Puts the variable y, outside S, into S (S + y is satisfying, and y is removable in it).
   void add(std::int32_t y) { addMember<false>(y); }
+  // `steps` steps of the size descent's walk: add a uniform outside variable, then remove a
+  // uniform removable member. The same draws, in the same order, as add and remove called in
+  // turn; but the variable of the next step is drawn before this step's removal, so that its
+  // entries are on their way while the removal works.
+  void walk(SplitEngine& engine, std::int32_t steps);
 
   // The sum of gains[v] over the removable members (the size descent's tilted removal under
   // odds), summed afresh here and kept by the moves below as members come and go; null: none
@@ -79,18 +92,18 @@ class CoverState {
  private:
   // What a state keeps of one variable.
   struct Entry {
-    std::int32_t place;  // in lists_, while outside S
-    std::int32_t mark;   // see above
+    Slot place;  // in lists_, while outside S
+    Slot mark;   // see above
   };
-  static constexpr std::int32_t kOutside = INT32_MIN;  // the mark of a variable outside S
+  static constexpr std::int32_t kOutside = std::numeric_limits<Slot>::min();  // the mark of a variable outside S
 
-  std::int32_t& place(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].place; }
-  std::int32_t& mark(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].mark; }
+  Slot& place(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].place; }
+  Slot& mark(std::int32_t v) { return entries_[static_cast<std::size_t>(v)].mark; }
   std::int32_t mark(std::int32_t v) const { return entries_[static_cast<std::size_t>(v)].mark; }
   // What a state keeps of one clause.
   struct Members {
-    std::int32_t count;  // its distinct variables in S
-    std::int32_t index;  // their indices' exclusive or: the lone member, when count is 1
+    Slot count;  // its distinct variables in S
+    Slot index;  // their indices' exclusive or: the lone member, when count is 1
   };
   // The entry of the clause of an occurrence in the table.
   Members& members(std::uint32_t occurrence) { return clauses_[static_cast<std::size_t>(table_->clauses[occurrence])]; }
@@ -103,14 +116,21 @@ class CoverState {
   void removeMember(std::int32_t x);
   template <bool Tallied>
   void addMember(std::int32_t y);
+  // Asks the cache for what adding v reads first.
+  void prefetch(std::int32_t v) const;
   const OccurrenceTable* table_;
   std::int32_t size_ = 0;
   std::int32_t removableCount_ = 0;
-  std::vector<std::int32_t> lists_;  // the removable members (lists_[0 .. removableCount_)), the outside (lists_[size_ .. n))
+  std::vector<Slot> lists_;          // the removable members (lists_[0 .. removableCount_)), the outside (lists_[size_ .. n))
   std::vector<Entry> entries_;       // per variable
   std::vector<Members> clauses_;     // per clause
   const double* gains_ = nullptr;     // see tally
   double removableGain_ = 0.0;
 };
+
+using CoverState = CoverStateOf<std::int32_t>;
+using NarrowCoverState = CoverStateOf<std::int16_t>;
+extern template class CoverStateOf<std::int32_t>;
+extern template class CoverStateOf<std::int16_t>;
 
 }  // namespace monocount

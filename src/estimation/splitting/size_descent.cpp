@@ -8,6 +8,14 @@
 
 namespace monocount {
 
+namespace {
+
+// The particles of the satisfying side, of either width.
+template <class State>
+constexpr bool isCover = !std::is_same_v<State, ClauseContainment>;
+
+}  // namespace
+
 DescentSettings DescentSettings::forVariables(std::int32_t variableCount) {
   DescentSettings settings;
   if (variableCount <= 256) return settings;
@@ -25,7 +33,11 @@ SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, c
     throw std::invalid_argument("SizeDescent: one odds per variable");
   }
   if (target_.side == DescentSide::satisfying) {
-    covers_.assign(count, CoverState(table));
+    if (NarrowCoverState::holds(table)) {
+      narrowCovers_.assign(count, NarrowCoverState(table));
+    } else {
+      covers_.assign(count, CoverState(table));
+    }
   } else {
     containments_.assign(count, ClauseContainment(problem, table));
   }
@@ -69,6 +81,10 @@ SizeDescent::SizeDescent(const Problem& problem, const OccurrenceTable& table, c
 WideReal SizeDescent::run(SplitEngine& engine, std::span<WideReal> sizes, const StepProgress* progress) {
   const bool weighted = !target_.odds.empty();
   if (target_.side == DescentSide::satisfying) {
+    if (!narrowCovers_.empty()) {
+      return weighted ? descend<NarrowCoverState, true>(narrowCovers_, engine, sizes, progress)
+                      : descend<NarrowCoverState, false>(narrowCovers_, engine, sizes, progress);
+    }
     return weighted ? descend<CoverState, true>(covers_, engine, sizes, progress)
                     : descend<CoverState, false>(covers_, engine, sizes, progress);
   }
@@ -134,7 +150,7 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
       if (abandoned()) return WideReal(0.0);
     }
     double sum = 0.0;
-    if constexpr (Weighted && std::is_same_v<State, CoverState>) {
+    if constexpr (Weighted && isCover<State>) {
       tilt(particles, k);
       sum = removeTilted(particles, engine, walking);
     } else if constexpr (Weighted) {
@@ -193,6 +209,8 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
       if constexpr (Weighted) {
         walkUnderOdds(state, i, engine);
         refreshOutside(state, i);
+      } else if constexpr (isCover<State>) {
+        state.walk(engine, settings_.walkSteps);
       } else {
         const auto outside = static_cast<std::uint32_t>(n - state.size());
         for (std::int32_t step = 0; step < settings_.walkSteps; ++step) {
@@ -409,7 +427,8 @@ double SizeDescent::drawRemovableBy(const State& state, SplitEngine& engine, std
   return chances;
 }
 
-void SizeDescent::tilt(std::vector<CoverState>& particles, std::int32_t k) {
+template <class State>
+void SizeDescent::tilt(std::vector<State>& particles, std::int32_t k) {
   // The exponent a = 1 - k / n, in steps of 1 / kTiltSteps: at each step the weights r^a and
   // r^(a - 1) anew, and every particle's sums of them.
   const std::int32_t n = variableCount_;
@@ -439,7 +458,8 @@ void SizeDescent::tilt(std::vector<CoverState>& particles, std::int32_t k) {
   }
 }
 
-double SizeDescent::removeTilted(std::vector<CoverState>& particles, SplitEngine& engine, bool walking) {
+template <class State>
+double SizeDescent::removeTilted(std::vector<State>& particles, SplitEngine& engine, bool walking) {
   // Particle S loses x drawn with chance proportional to g_x = r_x^(a - 1) among its removable
   // members and is weighted by G(S) / (B(S) + r_x^a), G the sum of g over them and B that of
   // r^a over the outside: the pair (S, x) then carries W(S) c(S - x, x) / r_x with
@@ -447,7 +467,7 @@ double SizeDescent::removeTilted(std::vector<CoverState>& particles, SplitEngine
   double sum = 0.0;
   for (std::size_t i = 0; i < particles.size(); ++i) {
     if (weights_[i] == 0.0) continue;
-    CoverState& state = particles[i];
+    State& state = particles[i];
     if (state.removableCount() == 0) {
       weights_[i] = 0.0;
       continue;
@@ -502,7 +522,7 @@ void SizeDescent::placeUnderOdds(const State& state, std::size_t i) {
 
 template <class State>
 void SizeDescent::moveIn(State& state, std::size_t i, std::int32_t y) {
-  if constexpr (std::is_same_v<State, CoverState>) {
+  if constexpr (isCover<State>) {
     state.addTallied(y);
   } else {
     state.add(y);
@@ -515,7 +535,7 @@ void SizeDescent::moveIn(State& state, std::size_t i, std::int32_t y) {
 
 template <class State>
 void SizeDescent::moveOut(State& state, std::size_t i, std::int32_t x) {
-  if constexpr (std::is_same_v<State, CoverState>) {
+  if constexpr (isCover<State>) {
     state.removeTallied(x);
   } else {
     state.remove(x);

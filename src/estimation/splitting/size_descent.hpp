@@ -193,12 +193,14 @@ class SizeDescent {
   // The tilted removal (satisfying side under odds): the exponent
   // for size k and what follows from it; then the step down of every particle, returning the
   // sum of their weights.
-  void tilt(std::vector<CoverState>& particles, std::int32_t k);
+  template <class State>
+  void tilt(std::vector<State>& particles, std::int32_t k);
   // A removable member x of `state` with chance proportional to chance(x), in two passes over
   // them; returns the sum of the chances.
   template <class State, class Chance>
   static double drawRemovableBy(const State& state, SplitEngine& engine, std::int32_t& x, Chance chance);
-  double removeTilted(std::vector<CoverState>& particles, SplitEngine& engine, bool walking);
+  template <class State>
+  double removeTilted(std::vector<State>& particles, SplitEngine& engine, bool walking);
   template <class State>
   void refreshOutside(const State& state, std::size_t i);
   // Under odds: particle i's classes and R set afresh from its state; y into it, x out of it.
@@ -220,6 +222,7 @@ class SizeDescent {
   DescentSettings settings_;
   DescentTarget target_;
   std::vector<CoverState> covers_;               // the particles of the satisfying side
+  std::vector<NarrowCoverState> narrowCovers_;   // or these, where the formula allows
   std::vector<ClauseContainment> containments_;  // those of the failing side
   std::vector<double> weights_;
   std::vector<std::int32_t> offspring_;

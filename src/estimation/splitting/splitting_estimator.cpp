@@ -48,11 +48,14 @@ MemoryNeed SplittingEstimator::memoryNeeded(const Problem& problem, const Descen
   const auto particles = static_cast<std::uint64_t>(std::max(settings.particles, 1));
   const auto failingParticles =
       failing ? static_cast<std::uint64_t>(std::max(targets.failingSettings.value_or(settings).particles, 1)) : 0;
-  // Each particle: a cover state, or on the failing side a clause containment (20 bytes per
-  // variable with repeated variables in a clause, 16 without, and 20 per clause); under a law
-  // with a chance per variable, each with its odds classes (8 bytes per variable).
+  // Each particle: a cover state (12 bytes per variable and 8 per clause, half that where its
+  // 16-bit slots hold the formula, surely so below 32,768 variables and clauses), or on the
+  // failing side a clause containment (20 bytes per variable with repeated variables in a
+  // clause, 16 without, and 20 per clause); under a law with a chance per variable, each with
+  // its odds classes (8 bytes per variable).
   const std::uint64_t odds = perVariable ? 8 * n + 16 : 0;
-  const std::uint64_t states = particles * (12 * n + 8 * m + odds) + failingParticles * (20 * n + 20 * m + odds);
+  const std::uint64_t cover = n < 32768 && m < 32768 ? 6 * n + 4 * m : 12 * n + 8 * m;
+  const std::uint64_t states = particles * (cover + odds) + failingParticles * (20 * n + 20 * m + odds);
   // Per worker besides: a block's size sums, and as many again waiting in the sum tree; per
   // descent under such a law, its odds (8 bytes per variable) and their classes' layout (16),
   // and on the satisfying side the tilted removal's two powers of the odds and a scratch copy
