@@ -81,29 +81,6 @@ TYPED_TEST(CoverStates, KeepsItsRemovableMembersThroughAnyMoves) {
   }
 }
 
-TYPED_TEST(CoverStates, WalkMakesTheMovesOfAddAndRemoveInTurn) {
-  // walk draws the next variable before the removal it overlaps: the same draws must give the
-  // same lists as add and remove in turn on the wide state.
-  const Formula f = support::gridVertexCover(7, 6);
-  const Problem problem = support::toProblem(f);
-  const OccurrenceTable table(problem);
-  CoverState turns(table);
-  TypeParam walked(table);
-  SplitEngine first(5), second(5);
-  while (turns.removableCount() > 0) {
-    turns.remove(turns.drawRemovable(first));
-    walked.remove(walked.drawRemovable(second));
-    for (std::int32_t step = 0; step < 3; ++step) {
-      turns.add(turns.outsideAt(static_cast<std::int32_t>(first.below(static_cast<std::uint32_t>(f.variables - turns.size())))));
-      turns.remove(turns.drawRemovable(first));
-    }
-    walked.walk(second, 3);
-    for (std::int32_t i = 0; i < turns.removableCount(); ++i) ASSERT_EQ(walked.removableAt(i), turns.removableAt(i));
-    for (std::int32_t i = 0; i < f.variables - turns.size(); ++i) ASSERT_EQ(walked.outsideAt(i), turns.outsideAt(i));
-  }
-  EXPECT_EQ(walked.removableCount(), 0);
-}
-
 TEST(CoverState, NarrowHoldsWhatFitsSixteenBits) {
   // Too many variables, or a variable in too many clauses, for a 16-bit mark.
   const Formula wide{40000, {{0, 39999}}};

@@ -100,13 +100,23 @@ void CoverStateOf<Slot>::removeMember(std::int32_t x) {
     if (--clause.count != 1) continue;
     // The member left is now alone in the clause: removable no more, or alone in one more.
     const std::int32_t last = clause.index;
-    Slot& lastMark = mark(last);
-    if (lastMark >= 0) {
-      unmarkRemovable<Tallied>(last);
-      lastMark = -1;
+    const std::int32_t lastMark = mark(last);
+    if constexpr (Tallied) {
+      if (lastMark >= 0) unmarkRemovable<Tallied>(last);
     } else {
-      --lastMark;
+      // Without a branch, which would guess wrong about half the time: when last was removable
+      // the list's final removable member moves into its slot; when not, the same stores leave
+      // everything as it was (the final slot's entry is rewritten with itself, and last's mark
+      // is set twice). removableCount_ stays below size_ then, as last is a member that is not.
+      const bool was = lastMark >= 0;
+      removableCount_ -= was;
+      const std::int32_t end = removableCount_;
+      const std::int32_t moved = lists_[static_cast<std::size_t>(end)];
+      const std::int32_t slot = was ? lastMark : end;
+      lists_[static_cast<std::size_t>(slot)] = static_cast<Slot>(moved);
+      mark(was ? moved : last) = static_cast<Slot>(slot);
     }
+    mark(last) = static_cast<Slot>(lastMark >= 0 ? -1 : lastMark - 1);
   }
 }
 
@@ -118,7 +128,21 @@ void CoverStateOf<Slot>::addMember(std::int32_t y) {
     const std::int32_t was = clause.index;  // the lone member, if the count is 1
     clause.index ^= y;
     if (clause.count++ != 1) continue;
-    if (++mark(was) == 0) markRemovable<Tallied>(was);
+    const std::int32_t wasMark = mark(was) + 1;
+    if constexpr (Tallied) {
+      if (wasMark == 0) {
+        markRemovable<Tallied>(was);
+        continue;
+      }
+      mark(was) = static_cast<Slot>(wasMark);
+    } else {
+      // Without a branch: the list's slot past the removable members lies below size_ (was is
+      // a member that is not removable), so writing was there is harmless when it stays so.
+      const bool becomes = wasMark == 0;
+      lists_[static_cast<std::size_t>(removableCount_)] = static_cast<Slot>(was);
+      mark(was) = static_cast<Slot>(becomes ? removableCount_ : wasMark);
+      removableCount_ += becomes;
+    }
   }
   // The first outside variable takes y's place.
   const std::int32_t at = place(y);
@@ -126,36 +150,6 @@ void CoverStateOf<Slot>::addMember(std::int32_t y) {
   lists_[static_cast<std::size_t>(at)] = first;
   place(first) = at;
   markRemovable<Tallied>(y);  // every clause of y had a member besides
-}
-
-template <class Slot>
-void CoverStateOf<Slot>::prefetch(std::int32_t v) const {
-  const auto at = static_cast<std::size_t>(v);
-  __builtin_prefetch(&entries_[at]);
-  for (std::uint32_t i = table_->begin[at]; i < table_->begin[at + 1]; ++i) {
-    __builtin_prefetch(&clauses_[static_cast<std::size_t>(table_->clauses[i])]);
-  }
-}
-
-template <class Slot>
-void CoverStateOf<Slot>::walk(SplitEngine& engine, std::int32_t steps) {
-  if (steps <= 0) return;
-  const auto outside = static_cast<std::uint32_t>(table_->variableCount - size_);
-  std::int32_t y = outsideAt(static_cast<std::int32_t>(engine.below(outside)));
-  for (std::int32_t step = 1;; ++step) {
-    addMember<false>(y);
-    const std::int32_t x = drawRemovable(engine);
-    if (step == steps) {
-      removeMember<false>(x);
-      return;
-    }
-    // Once x has left it is the first outside variable and the others keep their places, one
-    // further along than now: outside variable j then is outside variable j - 1 now.
-    const auto j = static_cast<std::int32_t>(engine.below(outside));
-    y = j == 0 ? x : outsideAt(j - 1);
-    prefetch(y);
-    removeMember<false>(x);
-  }
 }
 
 template class CoverStateOf<std::int32_t>;

@@ -73,11 +73,6 @@ class CoverStateOf {
   void remove(std::int32_t x) { removeMember<false>(x); }
   // Puts the variable y, outside S, into S (S + y is satisfying, and y is removable in it).
   void add(std::int32_t y) { addMember<false>(y); }
-  // `steps` steps of the size descent's walk: add a uniform outside variable, then remove a
-  // uniform removable member. The same draws, in the same order, as add and remove called in
-  // turn; but the variable of the next step is drawn before this step's removal, so that its
-  // entries are on their way while the removal works.
-  void walk(SplitEngine& engine, std::int32_t steps);
 
   // The sum of gains[v] over the removable members (the size descent's tilted removal under
   // odds), summed afresh here and kept by the moves below as members come and go; null: none
@@ -116,8 +111,6 @@ class CoverStateOf {
   void removeMember(std::int32_t x);
   template <bool Tallied>
   void addMember(std::int32_t y);
-  // Asks the cache for what adding v reads first.
-  void prefetch(std::int32_t v) const;
   const OccurrenceTable* table_;
   std::int32_t size_ = 0;
   std::int32_t removableCount_ = 0;

@@ -209,8 +209,6 @@ WideReal SizeDescent::descend(std::vector<State>& particles, SplitEngine& engine
       if constexpr (Weighted) {
         walkUnderOdds(state, i, engine);
         refreshOutside(state, i);
-      } else if constexpr (isCover<State>) {
-        state.walk(engine, settings_.walkSteps);
       } else {
         const auto outside = static_cast<std::uint32_t>(n - state.size());
         for (std::int32_t step = 0; step < settings_.walkSteps; ++step) {
