@@ -13,7 +13,7 @@
 #           truth lies within 2 reported standard errors (honest: about 95 %).
 # scale:    the 100 x 100 grid, the 60 x 60 grid at a pooled RE of 0.5 % and the path of 100,000
 #           variables, R = 10 (about 9, 10 and 24 CPU minutes); scale-honesty: the two grids
-#           at R = 40 (about 18 and 6 CPU minutes). Not part of "all".
+#           and the path at R = 40 (about 18, 6 and 100 CPU minutes). Not part of "all".
 # Each line names the formula, N and R. About 10 CPU minutes for accuracy, 50 for honesty.
 set -euo pipefail
 build=${1:-build}
@@ -78,4 +78,5 @@ if [[ $mode == scale-honesty ]]; then
   echo "honesty at scale (R = 40)"
   run grid_100x100 20 40 grid 100 100
   run grid_60x60 50 40 grid 60 60
+  run path_100000 10 40 path 100000
 fi
