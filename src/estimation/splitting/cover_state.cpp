@@ -101,22 +101,19 @@ void CoverStateOf<Slot>::removeMember(std::int32_t x) {
     // The member left is now alone in the clause: removable no more, or alone in one more.
     const std::int32_t last = clause.index;
     const std::int32_t lastMark = mark(last);
-    if constexpr (Tallied) {
-      if (lastMark >= 0) unmarkRemovable<Tallied>(last);
-    } else {
-      // Without a branch, which would guess wrong about half the time: when last was removable
-      // the list's final removable member moves into its slot; when not, the same stores leave
-      // everything as it was (the final slot's entry is rewritten with itself, and last's mark
-      // is set twice). removableCount_ stays below size_ then, as last is a member that is not.
-      const bool was = lastMark >= 0;
-      removableCount_ -= was;
-      const std::int32_t end = removableCount_;
-      const std::int32_t moved = lists_[static_cast<std::size_t>(end)];
-      const std::int32_t slot = was ? lastMark : end;
-      lists_[static_cast<std::size_t>(slot)] = static_cast<Slot>(moved);
-      mark(was ? moved : last) = static_cast<Slot>(slot);
-    }
-    mark(last) = static_cast<Slot>(lastMark >= 0 ? -1 : lastMark - 1);
+    // Without a branch, which would guess wrong about half the time: when last was removable
+    // the list's final removable member moves into its slot; when not, the same stores leave
+    // everything as it was (the final slot's entry is rewritten with itself, and last's mark
+    // is set twice). removableCount_ stays below size_ then, as last is a member that is not.
+    const bool was = lastMark >= 0;
+    if (Tallied && was && gains_ != nullptr) removableGain_ -= gains_[last];
+    removableCount_ -= was;
+    const std::int32_t end = removableCount_;
+    const std::int32_t moved = lists_[static_cast<std::size_t>(end)];
+    const std::int32_t slot = was ? lastMark : end;
+    lists_[static_cast<std::size_t>(slot)] = static_cast<Slot>(moved);
+    mark(was ? moved : last) = static_cast<Slot>(slot);
+    mark(last) = static_cast<Slot>(was ? -1 : lastMark - 1);
   }
 }
 
@@ -129,20 +126,13 @@ void CoverStateOf<Slot>::addMember(std::int32_t y) {
     clause.index ^= y;
     if (clause.count++ != 1) continue;
     const std::int32_t wasMark = mark(was) + 1;
-    if constexpr (Tallied) {
-      if (wasMark == 0) {
-        markRemovable<Tallied>(was);
-        continue;
-      }
-      mark(was) = static_cast<Slot>(wasMark);
-    } else {
-      // Without a branch: the list's slot past the removable members lies below size_ (was is
-      // a member that is not removable), so writing was there is harmless when it stays so.
-      const bool becomes = wasMark == 0;
-      lists_[static_cast<std::size_t>(removableCount_)] = static_cast<Slot>(was);
-      mark(was) = static_cast<Slot>(becomes ? removableCount_ : wasMark);
-      removableCount_ += becomes;
-    }
+    // Without a branch: the list's slot past the removable members lies below size_ (was is a
+    // member that is not removable), so writing was there is harmless when it stays so.
+    const bool becomes = wasMark == 0;
+    if (Tallied && becomes && gains_ != nullptr) removableGain_ += gains_[was];
+    lists_[static_cast<std::size_t>(removableCount_)] = static_cast<Slot>(was);
+    mark(was) = static_cast<Slot>(becomes ? removableCount_ : wasMark);
+    removableCount_ += becomes;
   }
   // The first outside variable takes y's place.
   const std::int32_t at = place(y);
